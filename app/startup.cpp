@@ -1,0 +1,89 @@
+// Start-up: the banner, the window, the callbacks, the menus, and the pacing of the idle loop.
+#include "app.h"
+
+#include <GL/glut.h>
+#include <climits>
+#include <cstdio>
+
+#include "render.h"
+#include "sim.h"
+
+int it = 0;
+int mainMenu = 0;
+
+static const char* const kBanner[16] = {
+    "------------------------------------------------------------------------\n",
+    "                                                                        \n",
+    "      Tessavan                                                 \n",
+    "                                                                        \n",
+    " Resolution des equations de Hill CLOHESSY-WILTSHIRE                    \n",
+    "  2                               2                   2                 \n",
+    " d x            dy           2   d y            dx   d z          2     \n",
+    " --- = 2 Omega  -- + 3  Omega x; --- = -2 Omega --;  --- = - Omega z    \n",
+    "   2            dt                 2            dt     2                \n",
+    " dt                              dt                  dz                 \n",
+    "------------------------------------------------------------------------\n",
+    " Rendez-vous en orbite : simulateur libre, ecrit par l'equipe du projet \n",
+    "------------------------------------------------------------------------\n",
+    " changer cible.obj et chasseur.obj                                      \n",
+    " Images des vaisseaux : modeles chasseur et cible faits pour ce projet  \n",
+    "------------------------------------------------------------------------\n",
+};
+
+void init(int* /*argc*/, char** argv) {
+    // Lines reach a pipe or a log file as they are printed, not when a buffer fills.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    std::printf("on est ici: argv[0]-> %s  \n", argv[0]);
+    sim::nomfichier = "data/fo.in";
+    for (const char* line : kBanner)
+        std::fputs(line, stdout);
+}
+
+void GlutLoop(int* argc, char** argv) {
+    glutInit(argc, argv);
+    sim::raz();
+    glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_ALPHA | GLUT_DEPTH);
+    glutInitWindowSize(800, 800);
+    glutInitWindowPosition(0, 0);
+    glutCreateWindow("Hill~QOR *  * *    *  * *Tessavan* *  * * OpenGL");
+    InitGL();
+    glutDisplayFunc(DrawGLScene);
+    glutReshapeFunc(ReSizeGLScene);
+    glutMotionFunc(motion);
+    glutMouseFunc(mouse);
+    glutKeyboardFunc(Keyboard);
+    glutSpecialFunc(parsekey_special);
+    glutIdleFunc(idleFunc);
+
+    const int scenarios = glutCreateMenu(M_menu_select);
+    glutAddMenuEntry("cas simple:     Omega=0.00, dans le plan, dans l'axe!", 0);
+    glutAddMenuEntry("cas simple:     Omega=0.10, dans le plan, dans l'axe!", 1);
+    glutAddMenuEntry("cas assez dur: Omega=0.25, dans le plan, dans l'axe!", 2);
+    glutAddMenuEntry("cas assez dur: Omega=0.25, dans le plan, hors l'axe!", 3);
+    glutAddMenuEntry("cas assez dur: Omega=0.25, dans le plan, hors l'axe!", 4);
+    glutAddMenuEntry("cas dur  dur: Omega=0.25, hors du plan et de l'axe!", 5);
+    mainMenu = glutCreateMenu(setMain);
+    glutAddMenuEntry("Remise `a z'ero compl`ete", 0);
+    glutAddSubMenu("cas initiaux ", scenarios);
+    glutAddMenuEntry("[k] raz Kul en cours", 3);
+    glutAddMenuEntry("[v] raz vue", 4);
+    glutAddMenuEntry("[r] vue en rotation", 1);
+    glutAddMenuEntry("[t]vue en translation", 2);
+    glutAddMenuEntry("[l] vue du chasseur/vue paysage", 5);
+    glutAddMenuEntry("[h] aide", 6);
+    glutAddMenuEntry("[Esc] Exit", 7);
+    glutAttachMenu(GLUT_RIGHT_BUTTON);
+    glutMainLoop();
+}
+
+void idleFunc() {
+    if (sim::pause != 0)
+        return;
+    // Before the count would overflow, fold it to its remainder: the phase against the current
+    // `slow`, and so the cadence, is unchanged.
+    if (it == INT_MAX)
+        it %= sim::slow;
+    it = it + 1;
+    if (it % sim::slow == 0)
+        sim::nextD();
+}

@@ -1,0 +1,164 @@
+// The scenario record, the state of a run, the scenario reader and the reset.
+#include "sim.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string>
+
+namespace sim {
+
+ParaPhy para_phy;
+
+double X = 0.0, Y = 0.0, Z = 0.0;
+double Xp = 0.0, Yp = 0.0, Zp = 0.0;
+double px = 0.0, py = 0.0, pz = 0.0;
+double t = 0.0;
+double tcalc = 0.05;
+double speed = 1.0;
+int slow = 8;
+int pause = 0;
+int pc = 0;
+int pcmax = 100;
+int coll = 0;
+int it_t = 0;
+std::vector<double> x, y, z;
+const char* nomfichier = "data/fo.in"; // init sets it again before the first reset
+
+namespace {
+
+bool isblank_(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+
+// One item of a scenario file: its key, and where its number goes.
+struct Item {
+    const char* key;
+    double* d; // for "%lf" items
+    int* i;    // for the "%i" item
+};
+
+// Reads a number at s[pos] the way "%lf" or "%i" would (leading blanks skipped, "%i" with automatic
+// base). Fails unless the number is followed by white space or the end of the file, so "dt=abc" or
+// "nx=1e3" are refused as a whole instead of leaving half a token for the next key.
+bool readNumber(const std::string& s, size_t& pos, const Item& item) {
+    while (pos < s.size() && isblank_(s[pos]))
+        ++pos;
+    const char* begin = s.c_str() + pos;
+    char* end = nullptr;
+    errno = 0;
+    double d = 0.0;
+    long l = 0;
+    if (item.d)
+        d = std::strtod(begin, &end);
+    else
+        l = std::strtol(begin, &end, 0);
+    if (end == begin || (*end != '\0' && !isblank_(*end)))
+        return false;
+    if (item.i && (errno == ERANGE || l < INT_MIN || l > INT_MAX))
+        return false;
+    pos += static_cast<size_t>(end - begin);
+    if (item.d)
+        *item.d = d;
+    else
+        *item.i = static_cast<int>(l);
+    return true;
+}
+
+// Sizes the history for para_phy.nx, bringing nx into [kNxMin, kNxMax] first: a trail needs two
+// slots, and a huge nx would cost memory and a long shift on every integrator call.
+void allocHistory() {
+    int n = para_phy.nx;
+    if (n < kNxMin || n > kNxMax) {
+        int fixed = n < kNxMin ? kNxMin : kNxMax;
+        std::fprintf(stderr, "raz: nx = %d is outside %d..%d; using nx = %d.\n", n, kNxMin, kNxMax, fixed);
+        para_phy.nx = fixed;
+    }
+    const size_t samples = static_cast<size_t>(para_phy.nx) + 1;
+    try {
+        x.assign(samples, 0.0);
+        y.assign(samples, 0.0);
+        z.assign(samples, 0.0);
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "raz: no memory for a history of %d samples; using nx = %d.\n", para_phy.nx,
+                     kNxMin);
+        para_phy.nx = kNxMin;
+        x.assign(kNxMin + 1, 0.0);
+        y.assign(kNxMin + 1, 0.0);
+        z.assign(kNxMin + 1, 0.0);
+    }
+}
+
+} // namespace
+
+void Lit2(const char* path, ParaPhy* record) {
+    std::printf("fichier de donnees:   %s!   \n", path);
+    FILE* f = std::fopen(path, "r");
+    if (!f) {
+        std::fprintf(stderr, ": can't open data file \"%s\".\n", path);
+        return;
+    }
+    std::string s;
+    char block[4096];
+    size_t got;
+    while ((got = std::fread(block, 1, sizeof block, f)) > 0)
+        s.append(block, got);
+    std::fclose(f);
+
+    const Item items[] = {
+        {"dt", &record->dt, nullptr},     {"nx", nullptr, &record->nx},     {"trois", &record->trois, nullptr},
+        {"Omega", &record->Omega, nullptr}, {"X0", &record->X0, nullptr},   {"Y0", &record->Y0, nullptr},
+        {"Z0", &record->Z0, nullptr},     {"Xp0", &record->Xp0, nullptr},   {"Yp0", &record->Yp0, nullptr},
+        {"Zp0", &record->Zp0, nullptr},   {"p", &record->p, nullptr},
+    };
+    size_t pos = 0;
+    for (const Item& item : items) {
+        const size_t keylen = std::strlen(item.key);
+        // The key must stand exactly here, followed by '='; a missing item is skipped over and the
+        // next key is looked for at the same place.
+        if (s.compare(pos, keylen, item.key) != 0 || pos + keylen >= s.size() || s[pos + keylen] != '=') {
+            std::fprintf(stderr, "%s: item \"%s=\" missing; keeping %s = %g.\n", path, item.key, item.key,
+                         item.d ? *item.d : static_cast<double>(*item.i));
+            continue;
+        }
+        size_t after = pos + keylen + 1;
+        if (readNumber(s, after, item)) {
+            pos = after;
+        } else {
+            std::fprintf(stderr, "%s: item \"%s=\" has no valid number; keeping %s = %g.\n", path, item.key,
+                         item.key, item.d ? *item.d : static_cast<double>(*item.i));
+            pos = s.find('\n', pos); // a malformed line is passed over whole
+            if (pos == std::string::npos)
+                pos = s.size();
+        }
+        while (pos < s.size() && isblank_(s[pos]))
+            ++pos;
+    }
+}
+
+void raz() {
+    px = py = pz = 0.0;
+    pc = pcmax;
+    tcalc = 0.05;
+    it_t = 0;
+    coll = 0;
+    para_phy.dt = 0.005;
+    para_phy.p = 2.0;
+    Lit2(nomfichier, &para_phy);
+    X = para_phy.X0;
+    Y = para_phy.Y0;
+    Z = para_phy.Z0;
+    Xp = para_phy.Xp0;
+    Yp = para_phy.Yp0;
+    Zp = para_phy.Zp0;
+    para_phy.dt = para_phy.dt * speed;
+    allocHistory();
+    for (int i = 0; i <= para_phy.nx; i++) {
+        x[i] = X;
+        y[i] = Y;
+        z[i] = Z;
+    }
+}
+
+} // namespace sim
