@@ -31,7 +31,7 @@ test: build build-asan
 	ASAN_OPTIONS=detect_leaks=1 ctest --test-dir build-asan --output-on-failure -j $(JOBS) -L unit
 
 bench: build
-	./build/bench/bench_obj
+	for b in build/bench/bench_*; do $$b; done
 
 clean:
 	rm -rf build build-asan
