@@ -7,32 +7,65 @@
 // thread inside GLUT callbacks.
 #pragma once
 
+#include <cstdarg>
 #include <string>
+#include <vector>
 
 #include "glm.h"
 
-// ---- View state (written by the keyboard, mouse and menu handlers) ----
-extern int look;        // 1: chaser view; 0: landscape view
-extern int rot;         // landscape view: 1 rotating, 0 translating
-extern float spin_x;    // rotating: degrees about z; translating: 10 x the x offset
-extern float spin_y;    // rotating: degrees about x; translating: 10 x the y offset
-extern float sdepth;    // landscape view: distance of the scene from the eye along z
-extern float sdepth27;  // distance the view reset restores; never changed
+// ---- View state (view.cpp; written by the keyboard, mouse and menu handlers) ----
+extern int look;         // 1: chaser view; 0: landscape view
+extern int rot;          // landscape view: 1 rotating, 0 translating
+extern float spin_x;     // rotating: degrees about z; translating: 10 x the x offset
+extern float spin_y;     // rotating: degrees about x; translating: 10 x the y offset
+extern float sdepth;     // landscape view: distance of the scene from the eye along z
+extern float sdepth27;   // distance the view reset restores; never changed
 extern int old_x, old_y; // window position of the last mouse event, pixels, y downward
-extern int help;        // 1: the overlay shows the key help
+extern int help;         // 1: the overlay shows the key help
 
-// ---- GL state, light and materials ----
+// ---- GL state, light and materials (glstate.cpp) ----
 extern float pos[4]; // light 0 position (directional, from +z of the frame current when set)
 extern float lKa[4]; // light 0 ambient
 extern float lKd[4]; // light 0 diffuse
 extern float lKs[4]; // light 0 specular
-void InitGL();
-void ReSizeGLScene(int width, int height);
-void lamp();
-void MateriauP(); // red: text and fuel bar
-void MateriauB(); // blue: speed bar and speed limit
-void MateriauT(); // blue: planet
-void MateriauT2(); // pale: planet grid
 
-// ---- The frame ----
+void InitGL();                             // the fixed state, once, right after the window exists
+void ReSizeGLScene(int width, int height); // reshape: viewport and 45-degree perspective
+void lamp();                               // light 0 from the globals, under the current modelview
+void MateriauP();                          // red: text and fuel bar
+void MateriauB();                          // blue: speed bar and speed limit
+void MateriauT();                          // blue: planet
+void MateriauT2();                         // pale: planet grid
+
+// ---- Gauges (gauges.cpp) ----
+// Fuel, speed and speed-limit bars at the lower left. Switches lighting on, and leaves the overlay
+// plane's translation (0, 0, -10) on the modelview for the text and the camera drawn after it.
+void drawjau(double xp, double yp, double zp);
+void clampReserve(); // an overdrawn reserve becomes 0 and cuts the thrust until the next reset
+
+// ---- Text overlay (overlay.cpp) ----
+constexpr std::size_t kLineMax = 255; // characters of one drawn line; a longer line is cut
+
+// One line of the overlay, at its raster position in the overlay plane.
+struct OverlayLine {
+    double x = 0.0, y = 0.0; // raster position, overlay-plane units, y upward
+    int font = 12;           // Helvetica bitmap size: 12 or 18 points
+    std::string text;        // at most kLineMax characters
+};
+
+std::string fmtline(const char* format, ...) __attribute__((format(printf, 1, 2))); // printf, cut
+std::string vfmtline(const char* format, va_list args);
+std::vector<std::string> telemetry(double t, double x, double y, double z, double xp, double yp, double zp,
+                                   int pc);  // the three lines, top first
+std::string outcomeMessage(int coll);        // empty while the run is under way or for an unknown code
+const std::vector<OverlayLine>& helpBlock(); // the key help, top first
+const std::string& credits();                // the line at the bottom left
+// Every line of one frame's overlay from the chaser's state and the globals t, pc, help, coll.
+std::vector<OverlayLine> overlayLines(double x, double y, double z, double xp, double yp, double zp);
+
+void drawstr18(double x, double y, const char* format, ...) __attribute__((format(printf, 3, 4)));
+void drawstr12(double x, double y, const char* format, ...) __attribute__((format(printf, 3, 4)));
+void aide(double x, double y, double z, double xp, double yp, double zp); // the whole overlay
+
+// ---- The frame (frame.cpp) ----
 void DrawGLScene(); // the display callback

@@ -107,6 +107,9 @@ def parse_ppm(data):
     while len(fields) < 3:
         while data[i : i + 1].isspace():
             i += 1
+        if data[i : i + 1] == b"#":  # a header comment (convert writes the window name there)
+            i = data.index(b"\n", i)
+            continue
         j = i
         while not data[j : j + 1].isspace():
             j += 1
