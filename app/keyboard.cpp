@@ -42,7 +42,7 @@ void openInBrowser(const char* path) {
     // our working directory.
     std::error_code ec;
     const std::filesystem::path full = std::filesystem::absolute(path, ec);
-    const std::string target = ec ? std::string(path) : full.string();
+    std::string target = ec ? std::string(path) : full.string();
 
     // Started directly, without a shell, with its output silenced; when no "xdg-open" is on the PATH
     // the spawn fails and the help is shown in the overlay only.
@@ -52,7 +52,7 @@ void openInBrowser(const char* path) {
     for (const int fd : {0, 1, 2})
         posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY, 0);
     std::string opener = "xdg-open";
-    char* const args[] = {opener.data(), const_cast<char*>(target.c_str()), nullptr};
+    char* const args[] = {opener.data(), target.data(), nullptr};
     pid_t pid = 0;
     if (posix_spawnp(&pid, "xdg-open", &actions, nullptr, args, environ) == 0)
         openers.push_back(pid);
