@@ -12,16 +12,33 @@ import time
 TITLE = "Hill~QOR *  * *    *  * *Tessavan* *  * * OpenGL"
 OUT_DIR = os.path.join(os.path.dirname(os.path.abspath(__file__)), "out")
 
+# The right-button menus as the program builds them, entries in order.
+MAIN_MENU = [
+    "Remise `a z'ero compl`ete",
+    "cas initiaux ",
+    "[k] raz Kul en cours",
+    "[v] raz vue",
+    "[r] vue en rotation",
+    "[t]vue en translation",
+    "[l] vue du chasseur/vue paysage",
+    "[h] aide",
+    "[Esc] Exit",
+]
+SCENARIO_MENU = 6  # entries of the "cas initiaux " submenu; two of them share a label, so pick by index
+MENU_BORDER = 2  # pixels above the first entry of a freeglut menu (and below the last)
+
 
 def run(*args, check=True):
     return subprocess.run(args, check=check, capture_output=True, text=True).stdout.strip()
 
 
 class Program:
-    def __init__(self, binary, cwd=None):
+    def __init__(self, binary, cwd=None, env=None):
         self.out = tempfile.TemporaryFile(mode="w+")
         self.err = tempfile.TemporaryFile(mode="w+")
-        self.proc = subprocess.Popen([os.path.abspath(binary)], cwd=cwd, stdout=self.out, stderr=self.err)
+        self.proc = subprocess.Popen(
+            [os.path.abspath(binary)], cwd=cwd, env=env, stdout=self.out, stderr=self.err
+        )
         self.window = None
 
     def wait_window(self, timeout=20.0):
@@ -48,16 +65,41 @@ class Program:
         w, h = size.split("x")
         return int(w), int(h)
 
-    def key(self, *keys, delay=0.15):
+    def key(self, *keys, delay=0.15, check=True):
+        """Types keys into the window. A key that closes the window leaves xdotool unable to deliver
+        the release there; pass check=False for those."""
         for k in keys:
             run("xdotool", "windowfocus", "--sync", self.window, check=False)
-            run("xdotool", "key", "--window", self.window, k)
+            typed = subprocess.run(["xdotool", "key", "--window", self.window, k], capture_output=True)
+            if typed.returncode != 0:
+                # Release the key anyway: a key left down in the server auto-repeats into whatever
+                # window opens next.
+                run("xdotool", "keyup", k, check=False)
+                if check:
+                    raise AssertionError("xdotool key %s failed: %s" % (k, typed.stderr.decode()))
             time.sleep(delay)
 
     def click(self, x, y, button=1):
         run("xdotool", "mousemove", "--window", self.window, str(x), str(y))
         time.sleep(0.1)
         run("xdotool", "click", str(button))
+        time.sleep(0.3)
+
+    def choose(self, entry, sub=None, at=(100, 100)):
+        """Right-clicks at window position `at` and chooses the main-menu entry labelled `entry`; for
+        "cas initiaux " also the submenu entry of index `sub`. The pointer glides from entry to entry, as
+        a hand would: freeglut opens a submenu only when the pointer hovers its entry."""
+        self.click(at[0], at[1], button=3)
+        main = wait_menus(1)[0]
+        y = entry_y(main, MAIN_MENU.index(entry), len(MAIN_MENU))
+        glide((main[0] + 10, main[1] + MENU_BORDER + 1), (main[0] + main[2] // 3, y))
+        if sub is not None:
+            menu = [m for m in wait_menus(2) if m != main][0]
+            inside = menu[0] + 20
+            glide((main[0] + main[2] // 3, y), (inside, y))
+            glide((inside, y), (inside, entry_y(menu, sub, SCENARIO_MENU)))
+        time.sleep(0.3)
+        run("xdotool", "click", "1")
         time.sleep(0.3)
 
     def stdout(self):
@@ -101,6 +143,49 @@ class Program:
             self.proc.wait()
 
 
+def menus():
+    """(x, y, width, height) on the screen of each freeglut menu that is shown."""
+    shown = []
+    for line in run("xwininfo", "-root", "-children").splitlines():
+        if '"freeglut menu"' not in line:
+            continue
+        info = run("xwininfo", "-id", line.split()[0])
+        if "IsViewable" not in info:
+            continue
+        field = {}
+        for l in info.splitlines():
+            key, _, value = l.strip().partition(":")
+            field[key] = value.strip()
+        shown.append(tuple(int(field[k]) for k in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height")))
+    return shown
+
+
+def wait_menus(n, timeout=5.0):
+    """Waits until n menus are shown; returns their geometries."""
+    end = time.time() + timeout
+    while time.time() < end:
+        shown = menus()
+        if len(shown) >= n:
+            return shown
+        time.sleep(0.1)
+    raise AssertionError("%d menu(s) expected on the screen, saw %r" % (n, menus()))
+
+
+def entry_y(menu, index, entries):
+    """Screen y of the middle of entry `index` in a menu of `entries` entries."""
+    height = (menu[3] - 2 * MENU_BORDER) / entries
+    return int(menu[1] + MENU_BORDER + height * (index + 0.5))
+
+
+def glide(start, end, steps=8):
+    """Moves the pointer from start to end in small steps, so every entry on the way sees it."""
+    for i in range(1, steps + 1):
+        x = start[0] + (end[0] - start[0]) * i // steps
+        y = start[1] + (end[1] - start[1]) * i // steps
+        run("xdotool", "mousemove", str(x), str(y))
+        time.sleep(0.04)
+
+
 def parse_ppm(data):
     """(width, height, rgb bytes) of a binary P6 image with maxval 255."""
     fields, i = [], 2
@@ -142,12 +227,20 @@ def main(tests):
     """Runs each test function with the binary path from argv; prints a summary; exits non-zero on failure."""
     binary = sys.argv[1]
     failed = 0
-    for test in tests:
-        try:
-            test(binary)
-            print("PASS", test.__name__)
-        except Exception as e:  # report every failure, then go on with the next test
-            failed += 1
-            print("FAIL", test.__name__, "-", e)
+    # Xvfb resets itself whenever its last client leaves, and refuses connections while it does: a
+    # program started just after another one ended could then not open the display. One idle client
+    # held for the whole run keeps the server from resetting.
+    keeper = subprocess.Popen(["xdotool", "sleep", "100000"])
+    try:
+        for test in tests:
+            try:
+                test(binary)
+                print("PASS", test.__name__)
+            except Exception as e:  # report every failure, then go on with the next test
+                failed += 1
+                print("FAIL", test.__name__, "-", e)
+    finally:
+        keeper.kill()
+        keeper.wait()
     print("%d passed, %d failed" % (len(tests) - failed, failed))
     sys.exit(1 if failed else 0)

@@ -1,0 +1,176 @@
+// The keyboard: thrusters, pace, the orbital-rate switch, camera keys, help, full screen and quit.
+#include "app.h"
+
+#include <GL/glut.h>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include "render.h"
+#include "sim.h"
+
+using namespace sim;
+
+double Omo = -1.0;
+void (*openHelp)(const char* path) = openInBrowser;
+
+// ---- The help page ----
+
+namespace {
+std::vector<pid_t> openers; // openers started and not yet reaped
+
+// Collects the openers that have ended, so none stays a zombie for long; never waits.
+void reapOpeners() {
+    std::vector<pid_t> running;
+    for (const pid_t pid : openers)
+        if (waitpid(pid, nullptr, WNOHANG) == 0)
+            running.push_back(pid);
+    openers.swap(running);
+}
+} // namespace
+
+void openInBrowser(const char* path) {
+    reapOpeners();
+    // The desktop opener gets an absolute path: a browser that is already running may not share
+    // our working directory.
+    std::error_code ec;
+    const std::filesystem::path full = std::filesystem::absolute(path, ec);
+    std::string target = ec ? std::string(path) : full.string();
+
+    // Started directly, without a shell, with its output silenced; when no "xdg-open" is on the PATH
+    // the spawn fails and the help is shown in the overlay only.
+    posix_spawn_file_actions_t actions;
+    if (posix_spawn_file_actions_init(&actions) != 0)
+        return;
+    for (const int fd : {0, 1, 2})
+        posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY, 0);
+    std::string opener = "xdg-open";
+    char* const args[] = {opener.data(), target.data(), nullptr};
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, "xdg-open", &actions, nullptr, args, environ) == 0)
+        openers.push_back(pid);
+    posix_spawn_file_actions_destroy(&actions);
+}
+
+void toggleHelp() {
+    if (help == 1) {
+        help = 0;
+        return;
+    }
+    openHelp("data/aide.html");
+    help = 1;
+}
+
+// ---- Keys ----
+
+void Keyboard(unsigned char key, int /*x*/, int /*y*/) {
+    switch (key) {
+    case 27:
+    case 'Q':
+        std::printf("kenavo ! \n");
+        std::exit(0);
+    case 'F':
+        glutFullScreen();
+        break;
+    case 'k':
+        Omo = -1.0;
+        raz();
+        break;
+    case 'p':
+        sim::pause = sim::pause == 0 ? 1 : 0;
+        break;
+    case 'h':
+        toggleHelp();
+        break;
+    case 'l':
+        look = look == 0 ? 1 : 0;
+        break;
+    case 'r':
+        rot = 1;
+        break;
+    case 't':
+        rot = 0;
+        spin_x = 0.0f;
+        spin_y = 0.0f;
+        break;
+    case 'v':
+        resetView();
+        break;
+    case '+':
+        sdepth += 2.0f;
+        break;
+    case '-':
+        sdepth -= 2.0f;
+        break;
+    case 's':
+        // No upper bound in practice, but the count must not overflow.
+        if (slow <= INT_MAX - 2)
+            slow += 2;
+        break;
+    case 'S':
+        slow = slow - 2 < 1 ? 1 : slow - 2;
+        break;
+    case 'o':
+        if (Omo < 0.0) {
+            Omo = para_phy.Omega;
+            para_phy.Omega = 0.0;
+        }
+        break;
+    case 'O':
+        if (Omo > 0.0) {
+            para_phy.Omega = Omo;
+            Omo = -1.0;
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+namespace {
+// A thruster press sets its component (it does not add) and spends one unit whatever the state;
+// the gauge clamps the reserve at the next frame. The floor only keeps the count from wrapping.
+void fire(double& component, double value) {
+    component = value;
+    if (pc > INT_MIN)
+        pc -= 1;
+}
+} // namespace
+
+void parsekey_special(int key, int /*x*/, int /*y*/) {
+    switch (key) {
+    case GLUT_KEY_LEFT:
+        fire(px, -para_phy.p);
+        break;
+    case GLUT_KEY_UP:
+        fire(py, para_phy.p);
+        break;
+    case GLUT_KEY_RIGHT:
+        fire(px, para_phy.p);
+        break;
+    case GLUT_KEY_DOWN:
+        fire(py, -para_phy.p);
+        break;
+    case GLUT_KEY_PAGE_UP:
+        fire(pz, para_phy.p);
+        break;
+    case GLUT_KEY_PAGE_DOWN:
+        fire(pz, -para_phy.p);
+        break;
+    case GLUT_KEY_HOME:
+        sdepth -= 2.0f;
+        break;
+    case GLUT_KEY_END:
+        sdepth += 2.0f;
+        break;
+    default:
+        break;
+    }
+}

@@ -1,0 +1,126 @@
+"""Keys and right-button menus as a user drives them: quitting, resets, scenarios, the help page."""
+import os
+import shutil
+import stat
+import tempfile
+import time
+
+import harness
+
+RESET = "fichier de donnees:   %s!   \n"
+
+
+def started(binary, env=None):
+    p = harness.Program(binary, env=env)
+    p.wait_window()
+    p.wait_output(RESET % "data/fo.in")
+    return p
+
+
+def quits_with_kenavo(binary, key):
+    p = started(binary)
+    try:
+        p.key(key, check=False)
+        assert p.wait_exit() == 0
+        assert p.stdout().splitlines()[-1] == "kenavo ! ", p.stdout()[-200:]
+        assert p.stdout().endswith("kenavo ! \n")
+    finally:
+        p.close()
+
+
+def test_escape_quits(binary):
+    quits_with_kenavo(binary, "Escape")
+
+
+def test_capital_q_quits_small_q_does_not(binary):
+    p = started(binary)
+    try:
+        p.key("q")
+        time.sleep(0.3)
+        assert p.proc.poll() is None, "q must not quit"
+    finally:
+        p.close()
+    quits_with_kenavo(binary, "Q")
+
+
+def test_menu_run_reset_and_scenarios(binary):
+    p = started(binary)
+    try:
+        p.choose("[k] raz Kul en cours")
+        p.wait_output(RESET % "data/fo.in" + RESET % "data/fo.in")
+        # Entries 3 and 4 of the submenu look alike and read different files.
+        p.choose("cas initiaux ", 3)
+        p.wait_output("\n3\n" + RESET % "data/fo3.in")
+        p.choose("cas initiaux ", 4)
+        p.wait_output("\n4\n" + RESET % "data/fo4.in")
+        # The run reset re-reads the scenario now chosen; the complete reset goes back to the default.
+        p.choose("[k] raz Kul en cours")
+        p.wait_output(RESET % "data/fo4.in" + RESET % "data/fo4.in")
+        p.choose(harness.MAIN_MENU[0])
+        p.wait_output(RESET % "data/fo4.in" * 2 + RESET % "data/fo.in")
+        assert p.proc.poll() is None
+    finally:
+        p.close()
+
+
+def test_menu_exit_is_silent(binary):
+    p = started(binary)
+    try:
+        before = p.stdout()
+        p.choose("[Esc] Exit")
+        assert p.wait_exit() == 0
+        assert p.stdout() == before, p.stdout()[len(before) :]
+    finally:
+        p.close()
+
+
+def test_help_opens_the_page_in_the_background(binary):
+    """h and the menu's help entry start the desktop opener on data/aide.html, each time they switch
+    the help on; a slow opener does not hold the program up, and with no opener nothing breaks."""
+    tools = tempfile.mkdtemp()
+    log = os.path.join(tools, "opened")
+    opener = os.path.join(tools, "xdg-open")
+    with open(opener, "w") as f:
+        f.write('#!/bin/sh\necho "$@" >> "%s"\nsleep 3\n' % log)
+    os.chmod(opener, stat.S_IRWXU)
+    page = os.path.join(os.getcwd(), "data", "aide.html")
+    p = started(binary, env=dict(os.environ, PATH=tools + os.pathsep + os.environ["PATH"]))
+    try:
+        p.key("h")  # on: opens
+        p.key("h")  # off
+        p.choose("[h] aide")  # on again: opens
+        deadline = time.time() + 5
+        while time.time() < deadline and (not os.path.exists(log) or len(open(log).readlines()) < 2):
+            time.sleep(0.1)
+        assert open(log).read() == (page + "\n") * 2, open(log).read()
+        # Both openers still sleep, yet the program answers at once.
+        p.key("Escape", check=False)
+        assert p.wait_exit(timeout=3) == 0
+    finally:
+        p.close()
+
+    empty = tempfile.mkdtemp()
+    p = started(binary, env=dict(os.environ, PATH=empty))
+    try:
+        p.key("h")
+        p.choose("[h] aide")
+        p.choose("[h] aide")
+        assert p.proc.poll() is None, "no opener must not break anything"
+        p.key("Escape", check=False)
+        assert p.wait_exit() == 0
+    finally:
+        p.close()
+        shutil.rmtree(tools, ignore_errors=True)
+        shutil.rmtree(empty)
+
+
+if __name__ == "__main__":
+    harness.main(
+        [
+            test_escape_quits,
+            test_capital_q_quits_small_q_does_not,
+            test_menu_run_reset_and_scenarios,
+            test_menu_exit_is_silent,
+            test_help_opens_the_page_in_the_background,
+        ]
+    )
