@@ -66,8 +66,6 @@ CwState transfer(const CwState& s, const CwState& aim, double w, double T) {
     return v;
 }
 
-double speedOf(const CwState& s) { return std::sqrt(s.xp * s.xp + s.yp * s.yp + s.zp * s.zp); }
-
 struct Flight {
     int outcome;
     int pulses;
