@@ -5,7 +5,8 @@ PACKAGES := build-essential cmake pkg-config python3 libglut-dev libgl-dev libgl
             libgl1-mesa-dri libgtest-dev libgmock-dev libbenchmark-dev libfast-float-dev \
             libtinyobjloader-dev xvfb xauth xdotool x11-apps imagemagick
 JOBS ?= $(shell nproc)
-XVFB := xvfb-run -a -s "-screen 0 1280x1024x24"
+# -noreset: Xvfb would otherwise reset, refusing connections, each time its last client leaves.
+XVFB := xvfb-run -a -s "-screen 0 1280x1024x24 -noreset"
 
 .PHONY: all deps build build-asan run test bench clean
 
