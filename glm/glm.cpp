@@ -1,6 +1,22 @@
 // The model library. One file, cut into sections by banner comments.
 #include "glm.h"
 
+#include <cstdio>
+#include <cstdlib>
+
+// A failed precondition: report it under the library's own name and stop at once. The message
+// names the failed expression as the caller wrote it.
+[[noreturn]] static void glmFail(unsigned line, const char* expr) {
+    fprintf(stderr, "%s:%u: failed assertion `%s'\n", "glm", line, expr);
+    fflush(stderr);
+    abort();
+}
+
+// glmAssert(p) for pointers and conditions; glmAssertArray(model->normals) for the model's arrays,
+// which are vectors (empty meaning absent), so that the message still reads "model->normals".
+#define glmAssert(e) ((e) ? (void)0 : glmFail(__LINE__, #e))
+#define glmAssertArray(a) (!(a).empty() ? (void)0 : glmFail(__LINE__, #a))
+
 // ============================================================================================
 // Helpers, lookups and release
 // ============================================================================================
