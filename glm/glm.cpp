@@ -4,6 +4,7 @@
 #include <GL/gl.h>
 #include <fast_float/fast_float.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -32,6 +33,29 @@
 // ============================================================================================
 // Helpers, lookups and release
 // ============================================================================================
+
+namespace {
+
+// Gives v n value-initialised elements in fresh storage. Storage of several megabytes asks for
+// 2 MiB pages before its first touch: a model of a million triangles would otherwise take tens
+// of thousands of 4 KiB page faults, which cost tens of microseconds each on a virtual machine.
+template <class T> void glmAllocate(std::vector<T>& v, size_t n) {
+    std::vector<T> fresh;
+    fresh.reserve(n);
+    const size_t bytes = n * sizeof(T);
+    if (bytes >= (1u << 20)) {
+        const uintptr_t page = 4096;
+        const uintptr_t b = (uintptr_t(fresh.data()) + page - 1) & ~(page - 1);
+        const uintptr_t e = (uintptr_t(fresh.data()) + bytes) & ~(page - 1);
+        madvise(reinterpret_cast<void*>(b), e - b, MADV_HUGEPAGE);
+        // The 4 KiB pages before the first 2 MiB boundary and after the last one: all in one call.
+        madvise(reinterpret_cast<void*>(b), e - b, MADV_POPULATE_WRITE);
+    }
+    fresh.resize(n);
+    v.swap(fresh);
+}
+
+} // namespace
 
 float glmMax(float a, float b) {
     return b > a ? b : a;
@@ -119,11 +143,13 @@ void glmDelete(GlmModel* model) {
 // Reading: MTL and OBJ
 // ============================================================================================
 //
-// Both readers work on whole lines held in memory. A statement takes its keyword and its numbers
-// or name from its own line, so a short line never borrows from the next one; only a face may run
-// on over several lines, item after item, until a token that is not an item. The OBJ reader keeps
-// its two passes but reads the file in large blocks, and fills the second pass in parts, one
-// thread each, every part starting from the state the first pass recorded at its first byte.
+// Both readers work on whole lines held in memory, each run of lines ending with a '\n' (one is
+// added after a last line that has none), so scanning stops at a line end without a bounds test.
+// A statement takes its numbers or name from its own line, so a short line never borrows from
+// the next one; only a face may run on over several lines, item after item, until a token that
+// is not an item. The OBJ reader keeps its two passes but reads the file in large blocks, and
+// fills the second pass in parts, one thread each, every part starting from the state the first
+// pass recorded at its first byte.
 
 namespace {
 
@@ -132,36 +158,42 @@ inline bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
 }
 
-inline const char* skipBlanks(const char* p, const char* e) {
-    while (p < e && isBlank(*p))
+// The end of a token: a blank or the line end.
+inline bool isEnd(char c) {
+    return isBlank(c) || c == '\n';
+}
+
+inline const char* skipBlanks(const char* p) {
+    while (isBlank(*p))
         ++p;
     return p;
 }
 
-inline const char* tokenEnd(const char* p, const char* e) {
-    while (p < e && !isBlank(*p) && *p != '\n')
+inline const char* tokenEnd(const char* p) {
+    while (!isEnd(*p))
         ++p;
     return p;
 }
 
+// The '\n' that ends the line p is on; the run [p, e) ends with one.
 inline const char* lineEnd(const char* p, const char* e) {
-    const void* nl = memchr(p, '\n', size_t(e - p));
-    return nl ? static_cast<const char*>(nl) : e;
+    return static_cast<const char*>(memchr(p, '\n', size_t(e - p)));
 }
 
-// The first word of [p, e), e.g. the name after "usemtl"; empty when there is none.
-std::string firstWord(const char* p, const char* e) {
-    p = skipBlanks(p, e);
-    return std::string(p, tokenEnd(p, e));
+// The first word after p on its line, e.g. the name after "usemtl"; empty when there is none.
+std::string firstWord(const char* p) {
+    p = skipBlanks(p);
+    return std::string(p, tokenEnd(p));
 }
 
-// One number as "%f" reads it: the longest prefix strtof accepts, rounded the same way. Returns
-// the end of the number, or p when there is none.
-const char* readFloat(const char* p, const char* e, float& out) {
+// One number as "%f" reads it: the longest prefix of the token at p that strtof accepts, rounded
+// the same way. Returns the end of the number, or p when there is none.
+const char* readFloatSlow(const char* p, float& out) {
+    const char* e = tokenEnd(p);
     const char* q = p;
-    if (q < e && *q == '+') { // from_chars takes no plus sign
+    if (*q == '+') { // from_chars takes no plus sign
         ++q;
-        if (q < e && (*q == '+' || *q == '-'))
+        if (*q == '+' || *q == '-')
             return p;
     }
     const auto r = fast_float::from_chars(q, e, out);
@@ -169,8 +201,8 @@ const char* readFloat(const char* p, const char* e, float& out) {
         return p;
     // from_chars knows no hexadecimal ("0x1p3" stops after its 0); strtof reads those rare ones.
     const bool zero = (r.ptr - q == 1 && q[0] == '0') || (r.ptr - q == 2 && q[0] == '-' && q[1] == '0');
-    if (zero && r.ptr < e && (*r.ptr == 'x' || *r.ptr == 'X')) {
-        const std::string token(p, tokenEnd(p, e));
+    if (zero && (*r.ptr == 'x' || *r.ptr == 'X')) {
+        const std::string token(p, e);
         char* end = nullptr;
         out = strtof(token.c_str(), &end);
         return p + (end - token.c_str());
@@ -178,29 +210,58 @@ const char* readFloat(const char* p, const char* e, float& out) {
     return r.ptr;
 }
 
-// Up to n numbers from the rest of a line, into out. With allZero, the numbers missing (too few,
-// or a word in their place) become 0; otherwise they are left as they were.
-void readFloats(const char* p, const char* e, float* out, int n, bool allZero) {
+// The same, with a shortcut for the common "-1.234567": at most 9 digits making an integer below
+// 2^24, one point, no exponent. That integer and the power of ten are exact floats, so their
+// quotient, rounded once by the division, is the correctly rounded value of the number.
+inline const char* readFloat(const char* p, float& out) {
+    static const float tens[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f};
+    const char* q = p + (*p == '-');
+    const char* point = nullptr;
+    uint32_t mantissa = 0;
+    unsigned digits = 0;
+    for (;; ++q) {
+        const unsigned d = unsigned(*q - '0');
+        if (d < 10) {
+            mantissa = mantissa * 10 + d;
+            if (++digits > 9)
+                return readFloatSlow(p, out);
+        } else if (*q == '.' && !point) {
+            point = q;
+        } else {
+            break;
+        }
+    }
+    if (digits == 0 || mantissa >= (1u << 24) || !isEnd(*q))
+        return readFloatSlow(p, out);
+    const float value = float(mantissa) / tens[point ? q - point - 1 : 0];
+    out = *p == '-' ? -value : value;
+    return q;
+}
+
+// Up to n numbers from the rest of the line at p, into out. With allZero the numbers missing (too
+// few, or a word in their place) become 0; otherwise they keep their values. Returns where the
+// reading stopped.
+const char* readFloats(const char* p, float* out, int n, bool allZero) {
     int k = 0;
     for (; k < n; ++k) {
-        p = skipBlanks(p, e);
-        const char* q = readFloat(p, e, out[k]);
+        p = skipBlanks(p);
+        const char* q = readFloat(p, out[k]);
         if (q == p)
             break;
         p = q;
     }
     for (; allZero && k < n; ++k)
         out[k] = 0.0f;
+    return p;
 }
 
-// Calls f(keyword begin, keyword end, line end) for the first token of every line of [p, e).
+// Calls f(keyword, keyword end) for the first token of every line of [p, e), which ends with '\n'.
 template <class F> void forEachStatement(const char* p, const char* e, F f) {
     while (p < e) {
-        const char* le = lineEnd(p, e);
-        const char* k = skipBlanks(p, le);
-        if (k < le)
-            f(k, tokenEnd(k, le), le);
-        p = le < e ? le + 1 : e;
+        const char* k = skipBlanks(p);
+        if (*k != '\n')
+            f(k, tokenEnd(k));
+        p = lineEnd(k, e) + 1;
     }
 }
 
@@ -219,32 +280,33 @@ void glmReadMTL(GlmModel* model, const char* name) {
     for (size_t n; (n = fread(block, 1, sizeof block, file)) > 0;)
         text.append(block, n);
     fclose(file);
+    text += '\n';
     const char* begin = text.data();
     const char* end = begin + text.size();
 
     unsigned count = 1;
-    forEachStatement(begin, end, [&](const char* k, const char*, const char*) { count += *k == 'n'; });
+    forEachStatement(begin, end, [&](const char* k, const char*) { count += *k == 'n'; });
     model->materials.assign(count, GlmMaterial());
     model->materialcount = count;
     model->materials[0].name = "default";
 
-    unsigned current = 0, next = 1;
-    forEachStatement(begin, end, [&](const char* k, const char* ke, const char* le) {
+    unsigned current = 0;
+    forEachStatement(begin, end, [&](const char* k, const char* ke) {
         GlmMaterial& m = model->materials[current];
         const char second = ke - k > 1 ? k[1] : '\0';
+        float ns;
         if (*k == 'n') {
-            current = next++; // a "newmtl" without a name makes a material with the empty name
-            model->materials[current].name = firstWord(ke, le);
+            current++; // a "newmtl" without a name makes a material with the empty name
+            model->materials[current].name = firstWord(ke);
         } else if (*k == 'N') {
-            float ns;
-            if (readFloat(skipBlanks(ke, le), le, ns) != skipBlanks(ke, le))
+            if (readFloats(ke, &ns, 1, false) != ke)
                 m.shininess = float(double(ns) / 1000.0 * 128.0);
         } else if (*k == 'K' && second == 'd') {
-            readFloats(ke, le, m.diffuse, 3, false);
+            readFloats(ke, m.diffuse, 3, false);
         } else if (*k == 'K' && second == 'a') {
-            readFloats(ke, le, m.ambient, 3, false);
+            readFloats(ke, m.ambient, 3, false);
         } else if (*k == 'K' && second == 's') {
-            readFloats(ke, le, m.specular, 3, false);
+            readFloats(ke, m.specular, 3, false);
         }
     });
 }
@@ -314,8 +376,8 @@ struct LineBlocks {
     std::vector<char> buf;
     size_t used = 0, cut = 0; // bytes in buf; bytes handed out by the last call
 
-    // The next run of whole lines, as [b, e); false at the end. At the end of the range the last
-    // line may lack its '\n'. A read error ends the range.
+    // The next run of whole lines, as [b, e), e[-1] being '\n'; false at the end. A read error
+    // ends the range.
     bool next(const char*& b, const char*& e) {
         if (cut) {
             memmove(buf.data(), buf.data() + cut, used - cut);
@@ -326,6 +388,11 @@ struct LineBlocks {
             if (pos >= end) {
                 if (used == 0)
                     return false;
+                if (buf[used - 1] != '\n') { // the file's last line has no line end of its own
+                    if (buf.size() == used)
+                        buf.push_back('\n');
+                    buf[used++] = '\n';
+                }
                 cut = used;
                 break;
             }
@@ -349,50 +416,52 @@ struct LineBlocks {
         e = b + cut;
         return true;
     }
+
+    // File offset of the first byte not yet handed out.
+    uint64_t offset() const { return pos - (used - cut); }
 };
 
-// An index as written, signed; values beyond any array are kept beyond it rather than wrapped.
-const char* readIndex(const char* p, const char* e, long long& out) {
-    bool negative = false;
-    if (p < e && (*p == '-' || *p == '+'))
-        negative = *p++ == '-';
-    if (!(p < e && *p >= '0' && *p <= '9'))
+// An item begins with an integer; the face goes on while the next token does.
+inline bool isItem(const char* p) {
+    p += *p == '-' || *p == '+';
+    return unsigned(*p - '0') < 10;
+}
+
+// An index as written, signed; values beyond any array stay beyond it rather than wrap. Returns
+// the end of its digits, or null when there are none.
+inline const char* readIndex(const char* p, long long& out) {
+    const bool negative = *p == '-';
+    p += *p == '-' || *p == '+';
+    if (unsigned(*p - '0') >= 10)
         return nullptr;
     long long value = 0;
-    for (; p < e && *p >= '0' && *p <= '9'; ++p)
+    for (unsigned d; (d = unsigned(*p - '0')) < 10; ++p)
         if (value < (1LL << 40))
-            value = value * 10 + (*p - '0');
+            value = value * 10 + d;
     out = negative ? -value : value;
     return p;
 }
 
-// An item begins with an integer; the face goes on while the next token does.
-inline bool isItem(const char* p, const char* e) {
-    if (p < e && (*p == '-' || *p == '+'))
-        ++p;
-    return p < e && *p >= '0' && *p <= '9';
-}
-
-// The item [p, e): its form and its three indices (vertex, texture, normal), 0 where absent.
-Form readItem(const char* p, const char* e, long long* index) {
+// The item at p: its form and its three indices (vertex, texture, normal), 0 where absent.
+// Returns the end of the item's token.
+const char* readItem(const char* p, Form& form, long long* index) {
     index[0] = index[1] = index[2] = 0;
-    p = readIndex(p, e, index[0]);
-    if (!p)
-        return FormBad;
-    if (p == e)
-        return FormV;
-    if (*p++ != '/')
-        return FormBad;
-    if (p < e && *p == '/')
-        return readIndex(p + 1, e, index[2]) == e ? FormVN : FormBad;
-    p = readIndex(p, e, index[1]);
-    if (!p)
-        return FormBad;
-    if (p == e)
-        return FormVT;
-    if (*p++ != '/')
-        return FormBad;
-    return readIndex(p, e, index[2]) == e ? FormVTN : FormBad;
+    form = FormBad;
+    const char* q = readIndex(p, index[0]);
+    if (q && isEnd(*q)) {
+        form = FormV;
+    } else if (q && *q == '/') {
+        if (q[1] == '/') {
+            q = readIndex(q + 2, index[2]);
+            form = q && isEnd(*q) ? FormVN : FormBad;
+        } else if ((q = readIndex(q + 1, index[1]))) {
+            if (isEnd(*q))
+                form = FormVT;
+            else if (*q == '/' && (q = readIndex(q + 1, index[2])) && isEnd(*q))
+                form = FormVTN;
+        }
+    }
+    return tokenEnd(q ? q : p);
 }
 
 // An index counted from 1, or back from the latest element met so far when negative; 0 when it
@@ -405,66 +474,58 @@ inline unsigned resolve(long long index, unsigned sofar, unsigned total) {
     return 0;
 }
 
-template <bool Fill>
-void faceItem(ObjReader& r, ObjCursor& c, std::vector<unsigned>& fill, const char* p, const char* e) {
-    c.items++;
-    if constexpr (!Fill) {
-        if (c.items >= 3) {
-            c.triangles++;
-            r.groups[c.group]->trianglecount++;
-        }
-    } else {
-        GlmModel& m = *r.model;
-        long long index[3];
-        const Form form = readItem(p, e, index);
-        if (c.items == 1)
-            c.form = form;
-        Corner k;
-        k.v = resolve(index[0], c.vertices, m.vertexcount);
-        k.t = resolve(index[1], c.texcoords, m.texcoordcount);
-        k.n = resolve(index[2], c.normals, m.normalcount);
-        k.ok = form == c.form && form != FormBad && k.v && (form == FormV || form == FormVN || k.t) &&
-               (form == FormV || form == FormVT || k.n);
-        if (c.items == 1)
-            c.first = k;
-        if (c.items >= 3) {
-            const unsigned t = c.triangles++;
-            // The bounds hold unless the file changed between the passes.
-            if (t < m.triangles.size() && fill[c.group] < r.groups[c.group]->triangles.size()) {
-                r.groups[c.group]->triangles[fill[c.group]++] = t;
+// Stores the item at p of the open face, and the triangle it closes; returns the item's end.
+const char* storeItem(ObjReader& r, ObjCursor& c, std::vector<unsigned>& fill, const char* p) {
+    GlmModel& m = *r.model;
+    long long index[3];
+    Form form;
+    p = readItem(p, form, index);
+    if (++c.items == 1)
+        c.form = form;
+    Corner k;
+    k.v = resolve(index[0], c.vertices, m.vertexcount);
+    k.t = resolve(index[1], c.texcoords, m.texcoordcount);
+    k.n = resolve(index[2], c.normals, m.normalcount);
+    k.ok = form == c.form && form != FormBad && k.v && (form == FormV || form == FormVN || k.t) &&
+           (form == FormV || form == FormVT || k.n);
+    if (c.items == 1)
+        c.first = k;
+    if (c.items >= 3) {
+        const unsigned t = c.triangles++;
+        GlmGroup* group = r.groups[c.group];
+        // The bounds hold unless the file changed between the passes.
+        if (t < m.triangles.size() && fill[c.group] < group->triangles.size()) {
+            group->triangles[fill[c.group]++] = t;
+            if (c.first.ok && c.last.ok && k.ok) {
                 GlmTriangle& tri = m.triangles[t];
-                if (c.first.ok && c.last.ok && k.ok) {
-                    const Corner* corner[3] = {&c.first, &c.last, &k};
-                    for (int i = 0; i < 3; i++) {
-                        tri.vertexindices[i] = corner[i]->v;
-                        tri.texcoordindices[i] = corner[i]->t;
-                        tri.normalindices[i] = corner[i]->n;
-                    }
-                } else {
-                    c.dropped++; // left with vertex index 0, and removed once the read is over
+                const Corner* corner[3] = {&c.first, &c.last, &k};
+                for (int i = 0; i < 3; i++) {
+                    tri.vertexindices[i] = corner[i]->v;
+                    tri.texcoordindices[i] = corner[i]->t;
+                    tri.normalindices[i] = corner[i]->n;
                 }
+            } else {
+                c.dropped++; // left with vertex index 0, and removed once the read is over
             }
         }
-        c.last = k;
     }
+    c.last = k;
+    return p;
 }
 
-template <bool Fill> void closeFace(ObjCursor& c, std::vector<std::string>& warnings) {
+void closeFace(ObjCursor& c, std::vector<std::string>& warnings) {
     c.face = false;
-    if constexpr (Fill) {
-        char text[160];
-        if (c.items < 3)
-            snprintf(text, sizeof text,
-                     "glmReadOBJ() warning: line %u: face with fewer than three items ignored.\n",
-                     c.faceline);
-        else if (c.dropped)
-            snprintf(text, sizeof text,
-                     "glmReadOBJ() warning: line %u: %u triangle(s) with a bad index dropped.\n", c.faceline,
-                     c.dropped);
-        else
-            return;
-        warnings.push_back(text);
-    }
+    char text[160];
+    if (c.items < 3)
+        snprintf(text, sizeof text,
+                 "glmReadOBJ() warning: line %u: face with fewer than three items ignored.\n", c.faceline);
+    else if (c.dropped)
+        snprintf(text, sizeof text,
+                 "glmReadOBJ() warning: line %u: %u triangle(s) with a bad index dropped.\n", c.faceline,
+                 c.dropped);
+    else
+        return;
+    warnings.push_back(text);
 }
 
 // The first pass keeps a part boundary it had to leave pending; see ObjReader::pending.
@@ -474,103 +535,107 @@ void keepPending(ObjReader& r) {
     r.pending = false;
 }
 
-// Reads the whole lines [p, e): the first pass counts (Fill false), the second stores.
+// Reads the run of whole lines [p, e): the first pass counts (Fill false), the second stores.
 template <bool Fill>
-void objLines(ObjReader& r, ObjCursor& c, std::vector<unsigned>& fill, std::vector<std::string>& warnings,
-              const char* p, const char* e) {
+void objRun(ObjReader& r, ObjCursor& c, std::vector<unsigned>& fill, std::vector<std::string>& warnings,
+            const char* p, const char* e) {
     GlmModel& m = *r.model;
     while (p < e) {
-        const char* le = lineEnd(p, e);
-        p = skipBlanks(p, le);
-        while (p < le) {
-            const char* ke = tokenEnd(p, le);
-            if (c.face) {
-                if (isItem(p, ke)) {
-                    if constexpr (!Fill)
-                        r.pending = false;
-                    faceItem<Fill>(r, c, fill, p, ke);
-                    p = skipBlanks(ke, le);
-                    continue;
-                }
-                closeFace<Fill>(c, warnings);
-                if constexpr (!Fill)
-                    keepPending(r);
-            }
-            const char second = ke - p > 1 ? p[1] : '\0';
-            switch (*p) {
-            case 'f':
-                c.face = true;
-                c.faceline = c.line;
-                c.items = c.dropped = 0;
-                p = skipBlanks(ke, le);
-                continue;
-            case 'v':
-                if (second == '\0') {
-                    c.vertices++;
-                    if constexpr (Fill)
-                        if (c.vertices <= m.vertexcount)
-                            readFloats(ke, le, &m.vertices[3 * size_t(c.vertices)], 3, true);
-                } else if (second == 'n') {
-                    c.normals++;
-                    if constexpr (Fill)
-                        if (c.normals <= m.normalcount)
-                            readFloats(ke, le, &m.normals[3 * size_t(c.normals)], 3, true);
-                } else if (second == 't') {
-                    c.texcoords++;
-                    if constexpr (Fill)
-                        if (c.texcoords <= m.texcoordcount)
-                            readFloats(ke, le, &m.texcoords[2 * size_t(c.texcoords)], 2, true);
-                } else if constexpr (!Fill) {
-                    printf("glmFirstPass(): Unknown token \"%s\".\n", std::string(p, ke).c_str());
-                    exit(1);
-                }
-                break;
-            case 'g': {
-                // The name is the rest of the line, blanks included, without its line end.
-                const char* ne = le > ke && le[-1] == '\r' ? le - 1 : le;
-                std::string name(ke, ne);
-                auto found = r.byname.find(name);
-                if constexpr (!Fill) {
-                    if (found == r.byname.end()) {
-                        GlmGroup* group = new GlmGroup;
-                        group->name = name;
-                        group->next = m.groups;
-                        m.groups = group;
-                        m.groupcount++;
-                        found = r.byname.emplace(std::move(name), unsigned(r.groups.size())).first;
-                        r.groups.push_back(group);
-                    }
-                    r.events.push_back({int(found->second), std::string()});
-                }
-                if (found != r.byname.end())
-                    c.group = found->second;
-                break;
-            }
-            case 'm':
-                if constexpr (!Fill) {
-                    // A second library replaces the first; a line without a name is ignored.
-                    const std::string library = firstWord(ke, le);
-                    if (!library.empty()) {
-                        m.mtllib = library;
-                        glmReadMTL(&m, library.c_str());
-                    }
-                }
-                break;
-            case 'u':
-                if constexpr (!Fill)
-                    r.events.push_back({-1, firstWord(ke, le)});
-                break;
-            default: // comments and every statement without a meaning here
-                break;
-            }
-            p = le;
-        }
-        if (le < e) {
+        p = skipBlanks(p);
+        if (*p == '\n') {
             c.line++;
-            p = le + 1;
-        } else {
-            p = e;
+            p++;
+            continue;
         }
+        if (c.face) {
+            if (isItem(p)) {
+                if constexpr (Fill) {
+                    p = storeItem(r, c, fill, p);
+                } else {
+                    r.pending = false;
+                    if (++c.items >= 3) {
+                        c.triangles++;
+                        r.groups[c.group]->trianglecount++;
+                    }
+                    p = tokenEnd(p);
+                }
+                continue;
+            }
+            if constexpr (Fill)
+                closeFace(c, warnings);
+            c.face = false;
+            if constexpr (!Fill)
+                keepPending(r);
+        }
+        const char* ke = tokenEnd(p);
+        const char second = ke - p > 1 ? p[1] : '\0';
+        switch (*p) {
+        case 'f':
+            c.face = true;
+            c.faceline = c.line;
+            c.items = c.dropped = 0;
+            p = ke;
+            continue;
+        case 'v':
+            if (second == '\0') {
+                c.vertices++;
+                if constexpr (Fill)
+                    if (c.vertices <= m.vertexcount)
+                        ke = readFloats(ke, &m.vertices[3 * size_t(c.vertices)], 3, true);
+            } else if (second == 'n') {
+                c.normals++;
+                if constexpr (Fill)
+                    if (c.normals <= m.normalcount)
+                        ke = readFloats(ke, &m.normals[3 * size_t(c.normals)], 3, true);
+            } else if (second == 't') {
+                c.texcoords++;
+                if constexpr (Fill)
+                    if (c.texcoords <= m.texcoordcount)
+                        ke = readFloats(ke, &m.texcoords[2 * size_t(c.texcoords)], 2, true);
+            } else if constexpr (!Fill) {
+                printf("glmFirstPass(): Unknown token \"%s\".\n", std::string(p, ke).c_str());
+                exit(1);
+            }
+            break;
+        case 'g': {
+            // The name is the rest of the line, blanks included, without its line end.
+            const char* le = lineEnd(ke, e);
+            std::string name(ke, le > ke && le[-1] == '\r' ? le - 1 : le);
+            auto found = r.byname.find(name);
+            if constexpr (!Fill) {
+                if (found == r.byname.end()) {
+                    GlmGroup* group = new GlmGroup;
+                    group->name = name;
+                    group->next = m.groups;
+                    m.groups = group;
+                    m.groupcount++;
+                    found = r.byname.emplace(std::move(name), unsigned(r.groups.size())).first;
+                    r.groups.push_back(group);
+                }
+                r.events.push_back({int(found->second), std::string()});
+            }
+            if (found != r.byname.end())
+                c.group = found->second;
+            break;
+        }
+        case 'm':
+            if constexpr (!Fill) {
+                // A second library replaces the first; a line without a name is ignored.
+                const std::string library = firstWord(ke);
+                if (!library.empty()) {
+                    m.mtllib = library;
+                    glmReadMTL(&m, library.c_str());
+                }
+            }
+            break;
+        case 'u':
+            if constexpr (!Fill)
+                r.events.push_back({-1, firstWord(ke)});
+            break;
+        default: // comments and every statement without a meaning here
+            break;
+        }
+        p = lineEnd(ke, e);
     }
 }
 
@@ -590,10 +655,9 @@ void objFirstPass(ObjReader& r, unsigned parts, uint64_t size) {
     LineBlocks blocks{r.fd, 0, UINT64_MAX, r.blocksize, {}};
     const char *b, *e;
     while (blocks.next(b, e)) {
-        objLines<false>(r, c, unused, none, b, e);
-        const uint64_t at = blocks.pos - (blocks.used - blocks.cut);
-        const uint64_t target = size * r.parts.size() / parts;
-        if (r.parts.size() < parts && !r.pending && at >= target && at < size) {
+        objRun<false>(r, c, unused, none, b, e);
+        const uint64_t at = blocks.offset();
+        if (r.parts.size() < parts && !r.pending && at >= size * r.parts.size() / parts && at < size) {
             ObjPart part;
             part.begin = at;
             part.cursor = c;
@@ -624,9 +688,9 @@ void objSecondPass(ObjReader& r, size_t index) {
     LineBlocks blocks{r.fd, part.begin, end, r.blocksize, {}};
     const char *b, *e;
     while (blocks.next(b, e))
-        objLines<true>(r, c, fill, part.warnings, b, e);
+        objRun<true>(r, c, fill, part.warnings, b, e);
     if (c.face) // the first pass put the boundary where the face ends
-        closeFace<true>(c, part.warnings);
+        closeFace(c, part.warnings);
 }
 
 // Removes the triangles the second pass left without a vertex, renumbering the groups' lists.
@@ -693,15 +757,14 @@ GlmModel* glmReadOBJWith(const char* filename, unsigned parts, unsigned blocksiz
         current->material = material;
     }
 
-    model->vertices.assign(3 * (size_t(model->vertexcount) + 1), 0.0f);
+    glmAllocate(model->vertices, 3 * (size_t(model->vertexcount) + 1));
     if (model->normalcount)
-        model->normals.assign(3 * (size_t(model->normalcount) + 1), 0.0f);
+        glmAllocate(model->normals, 3 * (size_t(model->normalcount) + 1));
     if (model->texcoordcount)
-        model->texcoords.assign(2 * (size_t(model->texcoordcount) + 1), 0.0f);
-    model->triangles.resize(model->trianglecount);
-    for (GlmGroup* g : r.groups) {
-        g->triangles.resize(g->trianglecount);
-    }
+        glmAllocate(model->texcoords, 2 * (size_t(model->texcoordcount) + 1));
+    glmAllocate(model->triangles, model->trianglecount);
+    for (GlmGroup* g : r.groups)
+        glmAllocate(g->triangles, g->trianglecount);
 
     std::vector<std::thread> threads;
     for (size_t i = 1; i < r.parts.size(); i++)
@@ -736,7 +799,7 @@ void glmFacetNormals(GlmModel* model) {
     glmAssert(model);
     glmAssertArray(model->vertices);
     model->facetnormcount = model->trianglecount;
-    std::vector<float>(3 * (size_t(model->trianglecount) + 1), 0.0f).swap(model->facetnorms);
+    glmAllocate(model->facetnorms, 3 * (size_t(model->trianglecount) + 1));
     const float* vertices = model->vertices.data();
     for (unsigned k = 0; k < model->trianglecount; k++) {
         GlmTriangle& t = model->triangles[k];
@@ -763,26 +826,28 @@ void glmVertexNormals(GlmModel* model, float angle) {
 
     // The uses of each vertex, one per triangle corner, newest triangle first: vertex i's uses are
     // use[first[i]] to use[first[i + 1] - 1], each the triangle's number times 3 plus the corner.
-    std::vector<unsigned> first(size_t(vertexcount) + 2, 0);
+    // Counting gives each vertex the end of its run; filling from the end, oldest corner first,
+    // walks first[i] back to the start of the run.
+    std::vector<unsigned> first;
+    glmAllocate(first, size_t(vertexcount) + 2);
     for (unsigned k = 0; k < trianglecount; k++)
         for (unsigned v : triangles[k].vertexindices)
             if (v >= 1 && v <= vertexcount)
-                first[v + 1]++;
+                first[v]++;
     for (size_t i = 1; i < first.size(); i++)
         first[i] += first[i - 1];
-    std::vector<unsigned> use(first.back());
-    {
-        std::vector<unsigned> next(first.begin(), first.end() - 1);
-        for (unsigned k = trianglecount; k-- > 0;)
-            for (unsigned corner = 3; corner-- > 0;) {
-                const unsigned v = triangles[k].vertexindices[corner];
-                if (v >= 1 && v <= vertexcount)
-                    use[next[v]++] = 3 * k + corner;
-            }
-    }
-    std::vector<unsigned char> averaged(use.size());
+    std::vector<unsigned> use;
+    glmAllocate(use, first.back());
+    for (unsigned k = 0; k < trianglecount; k++)
+        for (unsigned corner = 0; corner < 3; corner++) {
+            const unsigned v = triangles[k].vertexindices[corner];
+            if (v >= 1 && v <= vertexcount)
+                use[--first[v]] = 3 * k + corner;
+        }
+    std::vector<unsigned char> averaged; // for the uses of one vertex
 
-    std::vector<float> normals(3 * (3 * size_t(trianglecount) + 1), 0.0f);
+    std::vector<float> normals;
+    glmAllocate(normals, 3 * (3 * size_t(trianglecount) + 1));
     unsigned slot = 1;
     for (unsigned i = 1; i <= vertexcount; i++) {
         const unsigned b = first[i], e = first[i + 1];
@@ -790,13 +855,14 @@ void glmVertexNormals(GlmModel* model, float angle) {
             fprintf(stderr, "glmVertexNormals(): vertex w/o a triangle\n");
             continue;
         }
+        averaged.resize(e - b);
         const float* reference = &facetnorms[3 * size_t(triangles[use[b] / 3].facetnormindex)];
         float sum[3] = {0.0f, 0.0f, 0.0f};
         bool any = false;
         for (unsigned u = b; u < e; u++) {
             const float* n = &facetnorms[3 * size_t(triangles[use[u] / 3].facetnormindex)];
-            averaged[u] = glmDot(n, reference) > threshold;
-            if (averaged[u]) {
+            averaged[u - b] = glmDot(n, reference) > threshold;
+            if (averaged[u - b]) {
                 sum[0] += n[0];
                 sum[1] += n[1];
                 sum[2] += n[2];
@@ -813,7 +879,7 @@ void glmVertexNormals(GlmModel* model, float angle) {
         // gets a normal at both corners.
         for (unsigned u = b; u < e; u++) {
             GlmTriangle& t = triangles[use[u] / 3];
-            if (averaged[u]) {
+            if (averaged[u - b]) {
                 t.normalindices[use[u] % 3] = shared;
             } else {
                 memcpy(&normals[3 * size_t(slot)], &facetnorms[3 * size_t(t.facetnormindex)],
@@ -823,9 +889,8 @@ void glmVertexNormals(GlmModel* model, float angle) {
         }
     }
     model->normalcount = slot - 1;
-    normals.resize(3 * size_t(slot));
-    normals.shrink_to_fit();
-    model->normals.swap(normals);
+    glmAllocate(model->normals, 3 * size_t(slot));
+    std::copy(normals.begin(), normals.begin() + 3 * size_t(slot), model->normals.begin());
 }
 
 // ============================================================================================
