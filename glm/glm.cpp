@@ -1,25 +1,1048 @@
 // The model library. One file, cut into sections by banner comments.
 #include "glm.h"
 
+#include <GL/gl.h>
+#include <fast_float/fast_float.h>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+#include <unordered_map>
+
+// A failed precondition: report it under the library's own name and stop at once. The message
+// names the failed expression as the caller wrote it.
+[[noreturn]] static void glmFail(unsigned line, const char* expr) {
+    fprintf(stderr, "%s:%u: failed assertion `%s'\n", "glm", line, expr);
+    fflush(stderr);
+    abort();
+}
+
+// glmAssert(p) for pointers and conditions; glmAssertArray(model->normals) for the model's arrays,
+// which are vectors (empty meaning absent), so that the message still reads "model->normals".
+#define glmAssert(e) ((e) ? (void)0 : glmFail(__LINE__, #e))
+#define glmAssertArray(a) (!(a).empty() ? (void)0 : glmFail(__LINE__, #a))
+
 // ============================================================================================
 // Helpers, lookups and release
 // ============================================================================================
 
+namespace {
+
+// Gives v n value-initialised elements in fresh storage. Storage of several megabytes asks for
+// 2 MiB pages before its first touch: a model of a million triangles would otherwise take tens
+// of thousands of 4 KiB page faults, which cost tens of microseconds each on a virtual machine.
+template <class T> void glmAllocate(std::vector<T>& v, size_t n) {
+    std::vector<T> fresh;
+    fresh.reserve(n);
+    const size_t bytes = n * sizeof(T);
+    if (bytes >= (1u << 20)) {
+        const uintptr_t page = 4096;
+        const uintptr_t b = (uintptr_t(fresh.data()) + page - 1) & ~(page - 1);
+        const uintptr_t e = (uintptr_t(fresh.data()) + bytes) & ~(page - 1);
+        madvise(reinterpret_cast<void*>(b), e - b, MADV_HUGEPAGE);
+        // The 4 KiB pages before the first 2 MiB boundary and after the last one: all in one call.
+        madvise(reinterpret_cast<void*>(b), e - b, MADV_POPULATE_WRITE);
+    }
+    fresh.resize(n);
+    v.swap(fresh);
+}
+
+} // namespace
+
+float glmMax(float a, float b) {
+    return b > a ? b : a;
+}
+
+float glmAbs(float f) {
+    return f < 0 ? -f : f;
+}
+
+float glmDot(const float* u, const float* v) {
+    glmAssert(u);
+    glmAssert(v);
+    return u[0] * v[0] + u[1] * v[1] + u[2] * v[2];
+}
+
+void glmCross(const float* u, const float* v, float* n) {
+    glmAssert(u);
+    glmAssert(v);
+    glmAssert(n);
+    n[0] = u[1] * v[2] - u[2] * v[1];
+    n[1] = u[2] * v[0] - u[0] * v[2];
+    n[2] = u[0] * v[1] - u[1] * v[0];
+}
+
+void glmNormalize(float* v) {
+    glmAssert(v);
+    const float length = float(std::sqrt(double(v[0] * v[0] + v[1] * v[1] + v[2] * v[2])));
+    // Only a degenerate triangle has a zero normal; it stays zero rather than turning into NaNs.
+    if (length == 0.0f)
+        return;
+    v[0] /= length;
+    v[1] /= length;
+    v[2] /= length;
+}
+
+int glmEqual(const float* u, const float* v, float epsilon) {
+    return glmAbs(u[0] - v[0]) < epsilon && glmAbs(u[1] - v[1]) < epsilon && glmAbs(u[2] - v[2]) < epsilon;
+}
+
+GlmGroup* glmFindGroup(GlmModel* model, const char* name) {
+    glmAssert(model);
+    for (GlmGroup* group = model->groups; group; group = group->next)
+        if (group->name == name)
+            return group;
+    return nullptr;
+}
+
+GlmGroup* glmAddGroup(GlmModel* model, const char* name) {
+    GlmGroup* group = glmFindGroup(model, name);
+    if (group)
+        return group;
+    group = new GlmGroup;
+    group->name = name;
+    group->next = model->groups;
+    model->groups = group;
+    model->groupcount++;
+    return group;
+}
+
+unsigned glmFindMaterial(GlmModel* model, const char* name) {
+    for (unsigned i = 0; i < model->materialcount && i < model->materials.size(); i++)
+        if (model->materials[i].name == name)
+            return i;
+    printf("glmFindMaterial():  can't find material \"%s\".\n", name);
+    return 0;
+}
+
+std::string glmDirName(const char* path) {
+    const char* slash = strrchr(path, '/');
+    return slash ? std::string(path, slash + 1) : std::string();
+}
+
+void glmDelete(GlmModel* model) {
+    glmAssert(model);
+    GlmGroup* group = model->groups;
+    while (group) {
+        GlmGroup* next = group->next;
+        delete group;
+        group = next;
+    }
+    delete model;
+}
+
 // ============================================================================================
 // Reading: MTL and OBJ
 // ============================================================================================
+//
+// Both readers work on whole lines held in memory, each run of lines ending with a '\n' (one is
+// added after a last line that has none), so scanning stops at a line end without a bounds test.
+// A statement takes its numbers or name from its own line, so a short line never borrows from
+// the next one; only a face may run on over several lines, item after item, until a token that
+// is not an item. The OBJ reader keeps its two passes but reads the file in large blocks, and
+// fills the second pass in parts, one thread each, every part starting from the state the first
+// pass recorded at its first byte.
+
+namespace {
+
+// Blanks inside a line. A '\r' is one of them, so "\r\n" ends a line as "\n" does.
+inline bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+}
+
+// The end of a token: a blank or the line end.
+inline bool isEnd(char c) {
+    return isBlank(c) || c == '\n';
+}
+
+inline const char* skipBlanks(const char* p) {
+    while (isBlank(*p))
+        ++p;
+    return p;
+}
+
+inline const char* tokenEnd(const char* p) {
+    while (!isEnd(*p))
+        ++p;
+    return p;
+}
+
+// The '\n' that ends the line p is on; the run [p, e) ends with one.
+inline const char* lineEnd(const char* p, const char* e) {
+    return static_cast<const char*>(memchr(p, '\n', size_t(e - p)));
+}
+
+// The first word after p on its line, e.g. the name after "usemtl"; empty when there is none.
+std::string firstWord(const char* p) {
+    p = skipBlanks(p);
+    return std::string(p, tokenEnd(p));
+}
+
+// One number as "%f" reads it: the longest prefix of the token at p that strtof accepts, rounded
+// the same way. Returns the end of the number, or p when there is none.
+const char* readFloatSlow(const char* p, float& out) {
+    const char* e = tokenEnd(p);
+    const char* q = p;
+    if (*q == '+') { // from_chars takes no plus sign
+        ++q;
+        if (*q == '+' || *q == '-')
+            return p;
+    }
+    const auto r = fast_float::from_chars(q, e, out);
+    if (r.ec != std::errc())
+        return p;
+    // from_chars knows no hexadecimal ("0x1p3" stops after its 0); strtof reads those rare ones.
+    const bool zero = (r.ptr - q == 1 && q[0] == '0') || (r.ptr - q == 2 && q[0] == '-' && q[1] == '0');
+    if (zero && (*r.ptr == 'x' || *r.ptr == 'X')) {
+        const std::string token(p, e);
+        char* end = nullptr;
+        out = strtof(token.c_str(), &end);
+        return p + (end - token.c_str());
+    }
+    return r.ptr;
+}
+
+// The same, with a shortcut for the common "-1.234567": at most 9 digits making an integer below
+// 2^24, one point, no exponent. That integer and the power of ten are exact floats, so their
+// quotient, rounded once by the division, is the correctly rounded value of the number.
+inline const char* readFloat(const char* p, float& out) {
+    static const float tens[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f};
+    const char* q = p + (*p == '-');
+    const char* point = nullptr;
+    uint32_t mantissa = 0;
+    unsigned digits = 0;
+    for (;; ++q) {
+        const unsigned d = unsigned(*q - '0');
+        if (d < 10) {
+            mantissa = mantissa * 10 + d;
+            if (++digits > 9)
+                return readFloatSlow(p, out);
+        } else if (*q == '.' && !point) {
+            point = q;
+        } else {
+            break;
+        }
+    }
+    if (digits == 0 || mantissa >= (1u << 24) || !isEnd(*q))
+        return readFloatSlow(p, out);
+    const float value = float(mantissa) / tens[point ? q - point - 1 : 0];
+    out = *p == '-' ? -value : value;
+    return q;
+}
+
+// Up to n numbers from the rest of the line at p, into out. With allZero the numbers missing (too
+// few, or a word in their place) become 0; otherwise they keep their values. Returns where the
+// reading stopped.
+const char* readFloats(const char* p, float* out, int n, bool allZero) {
+    int k = 0;
+    for (; k < n; ++k) {
+        p = skipBlanks(p);
+        const char* q = readFloat(p, out[k]);
+        if (q == p)
+            break;
+        p = q;
+    }
+    for (; allZero && k < n; ++k)
+        out[k] = 0.0f;
+    return p;
+}
+
+// Calls f(keyword, keyword end) for the first token of every line of [p, e), which ends with '\n'.
+template <class F> void forEachStatement(const char* p, const char* e, F f) {
+    while (p < e) {
+        const char* k = skipBlanks(p);
+        if (*k != '\n')
+            f(k, tokenEnd(k));
+        p = lineEnd(k, e) + 1;
+    }
+}
+
+} // namespace
+
+void glmReadMTL(GlmModel* model, const char* name) {
+    const std::string path = glmDirName(model->path.c_str()) + name;
+    FILE* file = fopen(path.c_str(), "rb");
+    if (!file) {
+        fprintf(stderr, "glmReadMTL() failed: can't open material file \"%s\".\n", path.c_str());
+        exit(1);
+    }
+    // Material libraries are small: one string holds the file for both passes.
+    std::string text;
+    char block[65536];
+    for (size_t n; (n = fread(block, 1, sizeof block, file)) > 0;)
+        text.append(block, n);
+    fclose(file);
+    text += '\n';
+    const char* begin = text.data();
+    const char* end = begin + text.size();
+
+    unsigned count = 1;
+    forEachStatement(begin, end, [&](const char* k, const char*) { count += *k == 'n'; });
+    model->materials.assign(count, GlmMaterial());
+    model->materialcount = count;
+    model->materials[0].name = "default";
+
+    unsigned current = 0;
+    forEachStatement(begin, end, [&](const char* k, const char* ke) {
+        GlmMaterial& m = model->materials[current];
+        const char second = ke - k > 1 ? k[1] : '\0';
+        float ns;
+        if (*k == 'n') {
+            current++; // a "newmtl" without a name makes a material with the empty name
+            model->materials[current].name = firstWord(ke);
+        } else if (*k == 'N') {
+            if (readFloats(ke, &ns, 1, false) != ke)
+                m.shininess = float(double(ns) / 1000.0 * 128.0);
+        } else if (*k == 'K' && second == 'd') {
+            readFloats(ke, m.diffuse, 3, false);
+        } else if (*k == 'K' && second == 'a') {
+            readFloats(ke, m.ambient, 3, false);
+        } else if (*k == 'K' && second == 's') {
+            readFloats(ke, m.specular, 3, false);
+        }
+    });
+}
+
+namespace {
+
+// How a face writes its items: "v", "v/t", "v/t/n" or "v//n". A face takes the form of its first
+// item; an item of another form, or malformed ("1/", "2x"), is Bad.
+enum Form : unsigned char { FormBad, FormV, FormVT, FormVTN, FormVN };
+
+// One corner of a face, its indices resolved; ok is false when any of them is unusable.
+struct Corner {
+    unsigned v = 0, t = 0, n = 0;
+    bool ok = false;
+};
+
+// Where a reading stands. The first pass records it where each part of the second pass begins.
+struct ObjCursor {
+    unsigned vertices = 0, normals = 0, texcoords = 0; // "v", "vn", "vt" statements met so far
+    unsigned triangles = 0;                            // triangles met so far, dropped ones included
+    unsigned group = 0;                                // current group, numbered in order of creation
+    unsigned line = 1;                                 // line being read
+    // The face being read: it stays open until a token that is not an item.
+    bool face = false;
+    unsigned faceline = 0; // line of its keyword
+    unsigned items = 0;    // items read so far
+    unsigned dropped = 0;  // triangles dropped for an unusable corner
+    Form form = FormBad;   // form of its first item
+    Corner first, last;    // the fan's first corner and the latest corner
+};
+
+// One part of the file for the second pass: whole lines from begin to the next part's begin.
+struct ObjPart {
+    uint64_t begin = 0;
+    ObjCursor cursor;                  // the first pass's state at begin, no face open
+    std::vector<unsigned> fill;        // triangles each group held at begin
+    std::vector<std::string> warnings; // the second pass's warnings, printed in part order
+};
+
+struct ObjReader {
+    GlmModel* model = nullptr;
+    int fd = -1;
+    size_t blocksize = 0;
+    uint64_t end = 0;                                 // bytes the first pass read
+    std::vector<GlmGroup*> groups;                    // in order of creation, "default" first
+    std::unordered_map<std::string, unsigned> byname; // group name -> number
+    // "g" (group >= 0) and "usemtl" (group < 0) lines in file order; materials are resolved from
+    // them once the first pass has read the library, wherever the file names it.
+    struct Event {
+        int group;
+        std::string material;
+    };
+    std::vector<Event> events;
+    std::vector<ObjPart> parts;
+    // A part boundary met inside an open face waits for the next token: the boundary is kept when
+    // that token ends the face, given up when the face runs on past it.
+    bool pending = false;
+    ObjPart candidate;
+};
+
+// Reads bytes [pos, end) of a file in blocks of whole lines; a line longer than a block is read
+// on until its end, whatever its length.
+struct LineBlocks {
+    int fd;
+    uint64_t pos, end;
+    size_t block;
+    std::vector<char> buf;
+    size_t used = 0, cut = 0; // bytes in buf; bytes handed out by the last call
+
+    // The next run of whole lines, as [b, e), e[-1] being '\n'; false at the end. A read error
+    // ends the range.
+    bool next(const char*& b, const char*& e) {
+        if (cut) {
+            memmove(buf.data(), buf.data() + cut, used - cut);
+            used -= cut;
+            cut = 0;
+        }
+        for (;;) {
+            if (pos >= end) {
+                if (used == 0)
+                    return false;
+                if (buf[used - 1] != '\n') { // the file's last line has no line end of its own
+                    if (buf.size() == used)
+                        buf.push_back('\n');
+                    buf[used++] = '\n';
+                }
+                cut = used;
+                break;
+            }
+            const size_t want = size_t(std::min<uint64_t>(block, end - pos));
+            if (buf.size() < used + want)
+                buf.resize(used + want);
+            const ssize_t n = pread(fd, buf.data() + used, want, off_t(pos));
+            if (n <= 0) {
+                end = pos;
+                continue;
+            }
+            const void* nl = memrchr(buf.data() + used, '\n', size_t(n));
+            used += size_t(n);
+            pos += uint64_t(n);
+            if (nl) {
+                cut = size_t(static_cast<const char*>(nl) - buf.data()) + 1;
+                break;
+            }
+        }
+        b = buf.data();
+        e = b + cut;
+        return true;
+    }
+
+    // File offset of the first byte not yet handed out.
+    uint64_t offset() const { return pos - (used - cut); }
+};
+
+// An item begins with an integer; the face goes on while the next token does.
+inline bool isItem(const char* p) {
+    p += *p == '-' || *p == '+';
+    return unsigned(*p - '0') < 10;
+}
+
+// An index as written, signed; values beyond any array stay beyond it rather than wrap. Returns
+// the end of its digits, or null when there are none.
+inline const char* readIndex(const char* p, long long& out) {
+    const bool negative = *p == '-';
+    p += *p == '-' || *p == '+';
+    if (unsigned(*p - '0') >= 10)
+        return nullptr;
+    long long value = 0;
+    for (unsigned d; (d = unsigned(*p - '0')) < 10; ++p)
+        if (value < (1LL << 40))
+            value = value * 10 + d;
+    out = negative ? -value : value;
+    return p;
+}
+
+// The item at p: its form and its three indices (vertex, texture, normal), 0 where absent.
+// Returns the end of the item's token.
+const char* readItem(const char* p, Form& form, long long* index) {
+    index[0] = index[1] = index[2] = 0;
+    form = FormBad;
+    const char* q = readIndex(p, index[0]);
+    if (q && isEnd(*q)) {
+        form = FormV;
+    } else if (q && *q == '/') {
+        if (q[1] == '/') {
+            q = readIndex(q + 2, index[2]);
+            form = q && isEnd(*q) ? FormVN : FormBad;
+        } else if ((q = readIndex(q + 1, index[1]))) {
+            if (isEnd(*q))
+                form = FormVT;
+            else if (*q == '/' && (q = readIndex(q + 1, index[2])) && isEnd(*q))
+                form = FormVTN;
+        }
+    }
+    return tokenEnd(q ? q : p);
+}
+
+// An index counted from 1, or back from the latest element met so far when negative; 0 when it
+// names no element of the array.
+inline unsigned resolve(long long index, unsigned sofar, unsigned total) {
+    if (index > 0)
+        return index <= total ? unsigned(index) : 0;
+    if (index < 0 && -index <= sofar)
+        return unsigned(sofar + index + 1);
+    return 0;
+}
+
+// Stores the item at p of the open face, and the triangle it closes; returns the item's end.
+const char* storeItem(ObjReader& r, ObjCursor& c, std::vector<unsigned>& fill, const char* p) {
+    GlmModel& m = *r.model;
+    long long index[3];
+    Form form;
+    p = readItem(p, form, index);
+    if (++c.items == 1)
+        c.form = form;
+    Corner k;
+    k.v = resolve(index[0], c.vertices, m.vertexcount);
+    k.t = resolve(index[1], c.texcoords, m.texcoordcount);
+    k.n = resolve(index[2], c.normals, m.normalcount);
+    k.ok = form == c.form && form != FormBad && k.v && (form == FormV || form == FormVN || k.t) &&
+           (form == FormV || form == FormVT || k.n);
+    if (c.items == 1)
+        c.first = k;
+    if (c.items >= 3) {
+        const unsigned t = c.triangles++;
+        GlmGroup* group = r.groups[c.group];
+        // The bounds hold unless the file changed between the passes.
+        if (t < m.triangles.size() && fill[c.group] < group->triangles.size()) {
+            group->triangles[fill[c.group]++] = t;
+            if (c.first.ok && c.last.ok && k.ok) {
+                GlmTriangle& tri = m.triangles[t];
+                const Corner* corner[3] = {&c.first, &c.last, &k};
+                for (int i = 0; i < 3; i++) {
+                    tri.vertexindices[i] = corner[i]->v;
+                    tri.texcoordindices[i] = corner[i]->t;
+                    tri.normalindices[i] = corner[i]->n;
+                }
+            } else {
+                c.dropped++; // left with vertex index 0, and removed once the read is over
+            }
+        }
+    }
+    c.last = k;
+    return p;
+}
+
+void closeFace(ObjCursor& c, std::vector<std::string>& warnings) {
+    c.face = false;
+    char text[160];
+    if (c.items < 3)
+        snprintf(text, sizeof text,
+                 "glmReadOBJ() warning: line %u: face with fewer than three items ignored.\n", c.faceline);
+    else if (c.dropped)
+        snprintf(text, sizeof text,
+                 "glmReadOBJ() warning: line %u: %u triangle(s) with a bad index dropped.\n", c.faceline,
+                 c.dropped);
+    else
+        return;
+    warnings.push_back(text);
+}
+
+// The first pass keeps a part boundary it had to leave pending; see ObjReader::pending.
+void keepPending(ObjReader& r) {
+    if (r.pending)
+        r.parts.push_back(std::move(r.candidate));
+    r.pending = false;
+}
+
+// Reads the run of whole lines [p, e): the first pass counts (Fill false), the second stores.
+template <bool Fill>
+void objRun(ObjReader& r, ObjCursor& c, std::vector<unsigned>& fill, std::vector<std::string>& warnings,
+            const char* p, const char* e) {
+    GlmModel& m = *r.model;
+    while (p < e) {
+        p = skipBlanks(p);
+        if (*p == '\n') {
+            c.line++;
+            p++;
+            continue;
+        }
+        if (c.face) {
+            if (isItem(p)) {
+                if constexpr (Fill) {
+                    p = storeItem(r, c, fill, p);
+                } else {
+                    r.pending = false;
+                    if (++c.items >= 3) {
+                        c.triangles++;
+                        r.groups[c.group]->trianglecount++;
+                    }
+                    p = tokenEnd(p);
+                }
+                continue;
+            }
+            if constexpr (Fill)
+                closeFace(c, warnings);
+            c.face = false;
+            if constexpr (!Fill)
+                keepPending(r);
+        }
+        const char* ke = tokenEnd(p);
+        const char second = ke - p > 1 ? p[1] : '\0';
+        switch (*p) {
+        case 'f':
+            c.face = true;
+            c.faceline = c.line;
+            c.items = c.dropped = 0;
+            p = ke;
+            continue;
+        case 'v':
+            if (second == '\0') {
+                c.vertices++;
+                if constexpr (Fill)
+                    if (c.vertices <= m.vertexcount)
+                        ke = readFloats(ke, &m.vertices[3 * size_t(c.vertices)], 3, true);
+            } else if (second == 'n') {
+                c.normals++;
+                if constexpr (Fill)
+                    if (c.normals <= m.normalcount)
+                        ke = readFloats(ke, &m.normals[3 * size_t(c.normals)], 3, true);
+            } else if (second == 't') {
+                c.texcoords++;
+                if constexpr (Fill)
+                    if (c.texcoords <= m.texcoordcount)
+                        ke = readFloats(ke, &m.texcoords[2 * size_t(c.texcoords)], 2, true);
+            } else if constexpr (!Fill) {
+                printf("glmFirstPass(): Unknown token \"%s\".\n", std::string(p, ke).c_str());
+                exit(1);
+            }
+            break;
+        case 'g': {
+            // The name is the rest of the line, blanks included, without its line end.
+            const char* le = lineEnd(ke, e);
+            std::string name(ke, le > ke && le[-1] == '\r' ? le - 1 : le);
+            auto found = r.byname.find(name);
+            if constexpr (!Fill) {
+                if (found == r.byname.end()) {
+                    GlmGroup* group = new GlmGroup;
+                    group->name = name;
+                    group->next = m.groups;
+                    m.groups = group;
+                    m.groupcount++;
+                    found = r.byname.emplace(std::move(name), unsigned(r.groups.size())).first;
+                    r.groups.push_back(group);
+                }
+                r.events.push_back({int(found->second), std::string()});
+            }
+            if (found != r.byname.end())
+                c.group = found->second;
+            break;
+        }
+        case 'm':
+            if constexpr (!Fill) {
+                // A second library replaces the first; a line without a name is ignored.
+                const std::string library = firstWord(ke);
+                if (!library.empty()) {
+                    m.mtllib = library;
+                    glmReadMTL(&m, library.c_str());
+                }
+            }
+            break;
+        case 'u':
+            if constexpr (!Fill)
+                r.events.push_back({-1, firstWord(ke)});
+            break;
+        default: // comments and every statement without a meaning here
+            break;
+        }
+        p = lineEnd(ke, e);
+    }
+}
+
+void objFirstPass(ObjReader& r, unsigned parts, uint64_t size) {
+    GlmModel& m = *r.model;
+    GlmGroup* group = new GlmGroup;
+    group->name = "default";
+    m.groups = group;
+    m.groupcount = 1;
+    r.groups.push_back(group);
+    r.byname.emplace("default", 0);
+
+    ObjCursor c;
+    std::vector<unsigned> unused;
+    std::vector<std::string> none;
+    r.parts.emplace_back();
+    LineBlocks blocks{r.fd, 0, UINT64_MAX, r.blocksize, {}};
+    const char *b, *e;
+    while (blocks.next(b, e)) {
+        objRun<false>(r, c, unused, none, b, e);
+        const uint64_t at = blocks.offset();
+        if (r.parts.size() < parts && !r.pending && at >= size * r.parts.size() / parts && at < size) {
+            ObjPart part;
+            part.begin = at;
+            part.cursor = c;
+            part.cursor.face = false;
+            part.fill.reserve(r.groups.size());
+            for (GlmGroup* g : r.groups)
+                part.fill.push_back(g->trianglecount);
+            r.candidate = std::move(part);
+            r.pending = true;
+            if (!c.face)
+                keepPending(r);
+        }
+    }
+    r.pending = false;
+    r.end = blocks.pos;
+    m.vertexcount = c.vertices;
+    m.normalcount = c.normals;
+    m.texcoordcount = c.texcoords;
+    m.trianglecount = c.triangles;
+}
+
+void objSecondPass(ObjReader& r, size_t index) {
+    ObjPart& part = r.parts[index];
+    const uint64_t end = index + 1 < r.parts.size() ? r.parts[index + 1].begin : r.end;
+    ObjCursor c = part.cursor;
+    std::vector<unsigned> fill = std::move(part.fill);
+    fill.resize(r.groups.size(), 0);
+    LineBlocks blocks{r.fd, part.begin, end, r.blocksize, {}};
+    const char *b, *e;
+    while (blocks.next(b, e))
+        objRun<true>(r, c, fill, part.warnings, b, e);
+    if (c.face) // the first pass put the boundary where the face ends
+        closeFace(c, part.warnings);
+}
+
+// Removes the triangles the second pass left without a vertex, renumbering the groups' lists.
+void dropBadTriangles(GlmModel& m) {
+    size_t t = 0;
+    while (t < m.triangles.size() && m.triangles[t].vertexindices[0] != 0)
+        t++;
+    if (t == m.triangles.size())
+        return;
+    const unsigned dropped = ~0u;
+    std::vector<unsigned> renumber(m.triangles.size(), dropped);
+    unsigned kept = 0;
+    for (t = 0; t < m.triangles.size(); t++)
+        if (m.triangles[t].vertexindices[0] != 0) {
+            renumber[t] = kept;
+            m.triangles[kept++] = m.triangles[t];
+        }
+    m.triangles.resize(kept);
+    m.triangles.shrink_to_fit();
+    m.trianglecount = kept;
+    for (GlmGroup* g = m.groups; g; g = g->next) {
+        unsigned n = 0;
+        for (unsigned old : g->triangles)
+            if (renumber[old] != dropped)
+                g->triangles[n++] = renumber[old];
+        g->triangles.resize(n);
+        g->triangles.shrink_to_fit();
+        g->trianglecount = n;
+    }
+}
+
+} // namespace
+
+GlmModel* glmReadOBJWith(const char* filename, unsigned parts, unsigned blocksize) {
+    const int fd = open(filename, O_RDONLY | O_CLOEXEC);
+    struct stat st;
+    if (fd < 0 || fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        fprintf(stderr, "glmReadOBJ() failed: can't open data file \"%s\".\n", filename);
+        exit(1);
+    }
+    printf(": open data file \"%s\".\n", filename);
+    const uint64_t size = uint64_t(st.st_size);
+    if (parts == 0) { // one per core, none smaller than a few megabytes
+        const uint64_t cores = std::max(1u, std::min(8u, std::thread::hardware_concurrency()));
+        parts = unsigned(std::max<uint64_t>(1, std::min(cores, size >> 22)));
+    }
+
+    GlmModel* model = new GlmModel;
+    model->path = filename;
+    ObjReader r;
+    r.model = model;
+    r.fd = fd;
+    r.blocksize = blocksize ? blocksize : 1;
+    objFirstPass(r, parts, size);
+
+    unsigned material = 0;
+    GlmGroup* current = r.groups[0];
+    for (const ObjReader::Event& event : r.events) {
+        if (event.group >= 0) {
+            current = r.groups[size_t(event.group)];
+        } else {
+            material = glmFindMaterial(model, event.material.c_str());
+        }
+        current->material = material;
+    }
+
+    glmAllocate(model->vertices, 3 * (size_t(model->vertexcount) + 1));
+    if (model->normalcount)
+        glmAllocate(model->normals, 3 * (size_t(model->normalcount) + 1));
+    if (model->texcoordcount)
+        glmAllocate(model->texcoords, 2 * (size_t(model->texcoordcount) + 1));
+    glmAllocate(model->triangles, model->trianglecount);
+    for (GlmGroup* g : r.groups)
+        glmAllocate(g->triangles, g->trianglecount);
+
+    std::vector<std::thread> threads;
+    for (size_t i = 1; i < r.parts.size(); i++)
+        threads.emplace_back(objSecondPass, std::ref(r), i);
+    objSecondPass(r, 0);
+    for (std::thread& t : threads)
+        t.join();
+    close(fd);
+
+    // Warnings in file order; a broken file lists its first few and counts the rest.
+    const size_t listed = 10;
+    size_t warned = 0;
+    for (const ObjPart& part : r.parts)
+        for (const std::string& text : part.warnings)
+            if (warned++ < listed)
+                fputs(text.c_str(), stderr);
+    if (warned > listed)
+        fprintf(stderr, "glmReadOBJ() warning: %zu more faces with bad items not listed.\n", warned - listed);
+    dropBadTriangles(*model);
+    return model;
+}
+
+GlmModel* glmReadOBJ(const char* filename) {
+    return glmReadOBJWith(filename, 0, 1u << 20);
+}
 
 // ============================================================================================
 // Normals
 // ============================================================================================
 
+void glmFacetNormals(GlmModel* model) {
+    glmAssert(model);
+    glmAssertArray(model->vertices);
+    model->facetnormcount = model->trianglecount;
+    glmAllocate(model->facetnorms, 3 * (size_t(model->trianglecount) + 1));
+    const float* vertices = model->vertices.data();
+    for (unsigned k = 0; k < model->trianglecount; k++) {
+        GlmTriangle& t = model->triangles[k];
+        t.facetnormindex = k + 1;
+        const float* p0 = &vertices[3 * size_t(t.vertexindices[0])];
+        const float* p1 = &vertices[3 * size_t(t.vertexindices[1])];
+        const float* p2 = &vertices[3 * size_t(t.vertexindices[2])];
+        const float u[3] = {p1[0] - p0[0], p1[1] - p0[1], p1[2] - p0[2]};
+        const float v[3] = {p2[0] - p0[0], p2[1] - p0[1], p2[2] - p0[2]};
+        float* n = &model->facetnorms[3 * (size_t(k) + 1)];
+        glmCross(u, v, n);
+        glmNormalize(n);
+    }
+}
+
+void glmVertexNormals(GlmModel* model, float angle) {
+    glmAssert(model);
+    glmAssertArray(model->facetnorms);
+    const float threshold = float(std::cos(angle * 3.141592653589793 / 180.0));
+    const unsigned vertexcount = model->vertexcount;
+    const unsigned trianglecount = model->trianglecount;
+    GlmTriangle* triangles = model->triangles.data();
+    const float* facetnorms = model->facetnorms.data();
+
+    // The uses of each vertex, one per triangle corner, newest triangle first: vertex i's uses are
+    // use[first[i]] to use[first[i + 1] - 1], each the triangle's number times 3 plus the corner.
+    // Counting gives each vertex the end of its run; filling from the end, oldest corner first,
+    // walks first[i] back to the start of the run.
+    std::vector<unsigned> first;
+    glmAllocate(first, size_t(vertexcount) + 2);
+    for (unsigned k = 0; k < trianglecount; k++)
+        for (unsigned v : triangles[k].vertexindices)
+            if (v >= 1 && v <= vertexcount)
+                first[v]++;
+    for (size_t i = 1; i < first.size(); i++)
+        first[i] += first[i - 1];
+    std::vector<unsigned> use;
+    glmAllocate(use, first.back());
+    for (unsigned k = 0; k < trianglecount; k++)
+        for (unsigned corner = 0; corner < 3; corner++) {
+            const unsigned v = triangles[k].vertexindices[corner];
+            if (v >= 1 && v <= vertexcount)
+                use[--first[v]] = 3 * k + corner;
+        }
+    std::vector<unsigned char> averaged; // for the uses of one vertex
+
+    std::vector<float> normals;
+    glmAllocate(normals, 3 * (3 * size_t(trianglecount) + 1));
+    unsigned slot = 1;
+    for (unsigned i = 1; i <= vertexcount; i++) {
+        const unsigned b = first[i], e = first[i + 1];
+        if (b == e) {
+            fprintf(stderr, "glmVertexNormals(): vertex w/o a triangle\n");
+            continue;
+        }
+        averaged.resize(e - b);
+        const float* reference = &facetnorms[3 * size_t(triangles[use[b] / 3].facetnormindex)];
+        float sum[3] = {0.0f, 0.0f, 0.0f};
+        bool any = false;
+        for (unsigned u = b; u < e; u++) {
+            const float* n = &facetnorms[3 * size_t(triangles[use[u] / 3].facetnormindex)];
+            averaged[u - b] = glmDot(n, reference) > threshold;
+            if (averaged[u - b]) {
+                sum[0] += n[0];
+                sum[1] += n[1];
+                sum[2] += n[2];
+                any = true;
+            }
+        }
+        unsigned shared = 0;
+        if (any) {
+            glmNormalize(sum);
+            memcpy(&normals[3 * size_t(slot)], sum, sizeof sum);
+            shared = slot++;
+        }
+        // Each use sets the corner it came from, so a triangle that names the vertex twice still
+        // gets a normal at both corners.
+        for (unsigned u = b; u < e; u++) {
+            GlmTriangle& t = triangles[use[u] / 3];
+            if (averaged[u - b]) {
+                t.normalindices[use[u] % 3] = shared;
+            } else {
+                memcpy(&normals[3 * size_t(slot)], &facetnorms[3 * size_t(t.facetnormindex)],
+                       3 * sizeof(float));
+                t.normalindices[use[u] % 3] = slot++;
+            }
+        }
+    }
+    model->normalcount = slot - 1;
+    glmAllocate(model->normals, 3 * size_t(slot));
+    std::copy(normals.begin(), normals.begin() + 3 * size_t(slot), model->normals.begin());
+}
+
 // ============================================================================================
 // Bounds, unitize and scale
 // ============================================================================================
 
+namespace {
+
+// The largest and smallest coordinate on each axis, from vertex 1 on, and the spans |max| + |min|.
+void glmSpans(const GlmModel* model, float* maxv, float* minv, float* spans) {
+    const float* v = model->vertices.data();
+    for (int a = 0; a < 3; a++)
+        maxv[a] = minv[a] = v[3 + a];
+    for (unsigned i = 2; i <= model->vertexcount; i++)
+        for (int a = 0; a < 3; a++) {
+            if (maxv[a] < v[3 * size_t(i) + a])
+                maxv[a] = v[3 * size_t(i) + a];
+            if (minv[a] > v[3 * size_t(i) + a])
+                minv[a] = v[3 * size_t(i) + a];
+        }
+    for (int a = 0; a < 3; a++)
+        spans[a] = glmAbs(maxv[a]) + glmAbs(minv[a]);
+}
+
+} // namespace
+
+float glmUnitize(GlmModel* model) {
+    glmAssert(model);
+    glmAssertArray(model->vertices);
+    if (model->vertexcount == 0) // nothing to centre or scale
+        return 1.0f;
+    float maxv[3], minv[3], spans[3];
+    glmSpans(model, maxv, minv, spans);
+    float centre[3];
+    for (int a = 0; a < 3; a++)
+        centre[a] = float(double(maxv[a] + minv[a]) / 2.0);
+    // A model without extent (one point) is only centred: its factor stays 1 rather than infinite.
+    float scale = float(2.0 / double(glmMax(glmMax(spans[0], spans[1]), spans[2])));
+    if (!std::isfinite(scale))
+        scale = 1.0f;
+    float* v = model->vertices.data();
+    for (size_t i = 1; i <= model->vertexcount; i++)
+        for (int a = 0; a < 3; a++) {
+            v[3 * i + a] -= centre[a];
+            v[3 * i + a] *= scale;
+        }
+    return scale;
+}
+
+void glmDimensions(GlmModel* model, float* dimensions) {
+    glmAssert(model);
+    glmAssertArray(model->vertices);
+    glmAssert(dimensions);
+    if (model->vertexcount == 0) {
+        dimensions[0] = dimensions[1] = dimensions[2] = 0.0f;
+        return;
+    }
+    float maxv[3], minv[3];
+    glmSpans(model, maxv, minv, dimensions);
+}
+
+void glmScale(GlmModel* model, float scale) {
+    float* v = model->vertices.data();
+    for (size_t i = 1; i <= model->vertexcount; i++)
+        for (int a = 0; a < 3; a++)
+            v[3 * i + a] *= scale;
+}
+
 // ============================================================================================
 // Drawing and display lists
 // ============================================================================================
+
+void glmDraw(GlmModel* model, unsigned mode) {
+    glmAssert(model);
+    glmAssertArray(model->vertices);
+    if ((mode & GlmModeFlat) && model->facetnorms.empty()) {
+        printf("glmDraw() warning: flat render mode requested with no facet normals defined.\n");
+        mode &= ~GlmModeFlat;
+    }
+    if ((mode & GlmModeSmooth) && model->normals.empty()) {
+        printf("glmDraw() warning: smooth render mode requested with no normals defined.\n");
+        mode &= ~GlmModeSmooth;
+    }
+    if ((mode & GlmModeTexture) && model->texcoords.empty()) {
+        printf("glmDraw() warning: texture render mode requested with no texture coordinates defined.\n");
+        mode &= ~GlmModeTexture;
+    }
+    if ((mode & GlmModeFlat) && (mode & GlmModeSmooth)) {
+        printf("glmDraw() warning: flat render mode requested and smooth render mode requested (using "
+               "smooth).\n");
+        mode &= ~GlmModeFlat;
+    }
+    if ((mode & GlmModeColor) && model->materials.empty()) {
+        printf("glmDraw() warning: color render mode requested with no materials defined.\n");
+        mode &= ~GlmModeColor;
+    }
+    if ((mode & GlmModeMaterial) && model->materials.empty()) {
+        printf("glmDraw() warning: material render mode requested with no materials defined.\n");
+        mode &= ~GlmModeMaterial;
+    }
+    if ((mode & GlmModeColor) && (mode & GlmModeMaterial)) {
+        printf("glmDraw() warning: color and material render mode requested using only material mode.\n");
+        mode &= ~GlmModeColor;
+    }
+
+    if (mode & GlmModeColor)
+        glEnable(GL_COLOR_MATERIAL);
+    else if (mode & GlmModeMaterial)
+        glDisable(GL_COLOR_MATERIAL);
+
+    const float* vertices = model->vertices.data();
+    const float* normals = model->normals.data();
+    const float* texcoords = model->texcoords.data();
+    const float* facetnorms = model->facetnorms.data();
+    for (const GlmGroup* group = model->groups; group; group = group->next) {
+        if (mode & (GlmModeMaterial | GlmModeColor)) {
+            // A library read again after the groups were named may hold fewer materials.
+            const unsigned index = group->material < model->materials.size() ? group->material : 0;
+            const GlmMaterial& material = model->materials[index];
+            if (mode & GlmModeMaterial) {
+                glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, material.ambient);
+                glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, material.diffuse);
+                glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, material.specular);
+                glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, material.shininess);
+            }
+            if (mode & GlmModeColor)
+                glColor3fv(material.diffuse);
+        }
+        glBegin(GL_TRIANGLES);
+        for (unsigned i = 0; i < group->trianglecount; i++) {
+            const GlmTriangle& t = model->triangles[group->triangles[i]];
+            if (mode & GlmModeFlat)
+                glNormal3fv(&facetnorms[3 * size_t(t.facetnormindex)]);
+            for (int corner = 0; corner < 3; corner++) {
+                if (mode & GlmModeSmooth)
+                    glNormal3fv(&normals[3 * size_t(t.normalindices[corner])]);
+                if (mode & GlmModeTexture)
+                    glTexCoord2fv(&texcoords[2 * size_t(t.texcoordindices[corner])]);
+                glVertex3fv(&vertices[3 * size_t(t.vertexindices[corner])]);
+            }
+        }
+        glEnd();
+    }
+}
+
+unsigned glmList(GlmModel* model, unsigned mode) {
+    const GLuint list = glGenLists(1);
+    glNewList(list, GL_COMPILE);
+    glmDraw(model, mode);
+    glEndList();
+    return list;
+}
 
 // ============================================================================================
 // Writing: OBJ and MTL
