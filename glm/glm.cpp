@@ -153,14 +153,41 @@ void glmDelete(GlmModel* model) {
 
 namespace {
 
-// Blanks inside a line. A '\r' is one of them, so "\r\n" ends a line as "\n" does.
-inline bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
-}
+// Byte classes: 1 for a blank inside a line (a '\r' is one, so "\r\n" ends a line as "\n" does),
+// 2 for the line end; a token ends at either.
+struct ByteClasses {
+    unsigned char of[256] = {};
+    constexpr ByteClasses() {
+        for (char c : {' ', '\t', '\r', '\v', '\f'})
+            of[static_cast<unsigned char>(c)] = 1;
+        of[static_cast<unsigned char>('\n')] = 2;
+    }
+};
+constexpr ByteClasses byteClasses;
 
-// The end of a token: a blank or the line end.
-inline bool isEnd(char c) {
-    return isBlank(c) || c == '\n';
+inline bool isBlank(char c) { return byteClasses.of[static_cast<unsigned char>(c)] == 1; }
+
+inline bool isEnd(char c) { return byteClasses.of[static_cast<unsigned char>(c)] != 0; }
+
+// The decimal digits that begin the 8 bytes at p, at most 8 of them: their count, and their value
+// in value. The 8 bytes are taken as one integer and all their digits converted at once; the
+// runs of lines handed to the parsers are followed by at least 8 readable bytes.
+inline unsigned eightDigits(const char* p, uint64_t& value) {
+    uint64_t chunk;
+    memcpy(&chunk, p, 8);
+    const uint64_t t = chunk ^ 0x3030303030303030ull; // '0' to '9' become 0 to 9
+    // A byte above 9 gets its top bit set; a carry out of it only disturbs the bytes after it.
+    const uint64_t other = ((t + 0x7676767676767676ull) | t) & 0x8080808080808080ull;
+    const unsigned n = other ? unsigned(__builtin_ctzll(other)) / 8 : 8;
+    if (n == 0) {
+        value = 0;
+        return 0;
+    }
+    uint64_t d = t << (8 * (8 - n)); // the digits to the top, zeros (leading ones) below
+    d = (d * 10 + (d >> 8)) & 0x00FF00FF00FF00FFull;
+    d = (d * 100 + (d >> 16)) & 0x0000FFFF0000FFFFull;
+    value = (d * 10000 + (d >> 32)) & 0xFFFFFFFFull;
+    return n;
 }
 
 inline const char* skipBlanks(const char* p) {
@@ -210,30 +237,27 @@ const char* readFloatSlow(const char* p, float& out) {
     return r.ptr;
 }
 
-// The same, with a shortcut for the common "-1.234567": at most 9 digits making an integer below
-// 2^24, one point, no exponent. That integer and the power of ten are exact floats, so their
-// quotient, rounded once by the division, is the correctly rounded value of the number.
+// The same, with a shortcut for the common "-1.234567": at most 7 digits on each side of one
+// point, together an integer below 2^24, no exponent. That integer and the power of ten are exact
+// floats, so their quotient, rounded once by the division, is the correctly rounded value.
 inline const char* readFloat(const char* p, float& out) {
-    static const float tens[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f};
+    static const float tens[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f};
     const char* q = p + (*p == '-');
-    const char* point = nullptr;
-    uint32_t mantissa = 0;
-    unsigned digits = 0;
-    for (;; ++q) {
-        const unsigned d = unsigned(*q - '0');
-        if (d < 10) {
-            mantissa = mantissa * 10 + d;
-            if (++digits > 9)
-                return readFloatSlow(p, out);
-        } else if (*q == '.' && !point) {
-            point = q;
-        } else {
-            break;
-        }
+    uint64_t mantissa, fraction = 0;
+    const unsigned whole = eightDigits(q, mantissa);
+    unsigned decimals = 0;
+    q += whole;
+    if (*q == '.') {
+        decimals = eightDigits(q + 1, fraction);
+        q += 1 + decimals;
     }
-    if (digits == 0 || mantissa >= (1u << 24) || !isEnd(*q))
+    if (whole + decimals == 0 || whole == 8 || decimals == 8 || !isEnd(*q))
         return readFloatSlow(p, out);
-    const float value = float(mantissa) / tens[point ? q - point - 1 : 0];
+    static const uint64_t scale[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
+    mantissa = mantissa * scale[decimals] + fraction;
+    if (mantissa >= (1u << 24))
+        return readFloatSlow(p, out);
+    const float value = float(mantissa) / tens[decimals];
     out = *p == '-' ? -value : value;
     return q;
 }
@@ -281,8 +305,10 @@ void glmReadMTL(GlmModel* model, const char* name) {
         text.append(block, n);
     fclose(file);
     text += '\n';
+    const size_t size = text.size();
+    text.append(8, '\0'); // readable after the end, see eightDigits
     const char* begin = text.data();
-    const char* end = begin + text.size();
+    const char* end = begin + size;
 
     unsigned count = 1;
     forEachStatement(begin, end, [&](const char* k, const char*) { count += *k == 'n'; });
@@ -376,8 +402,8 @@ struct LineBlocks {
     std::vector<char> buf;
     size_t used = 0, cut = 0; // bytes in buf; bytes handed out by the last call
 
-    // The next run of whole lines, as [b, e), e[-1] being '\n'; false at the end. A read error
-    // ends the range.
+    // The next run of whole lines, as [b, e), e[-1] being '\n' and at least 8 bytes readable
+    // after e; false at the end. A read error ends the range.
     bool next(const char*& b, const char*& e) {
         if (cut) {
             memmove(buf.data(), buf.data() + cut, used - cut);
@@ -388,17 +414,14 @@ struct LineBlocks {
             if (pos >= end) {
                 if (used == 0)
                     return false;
-                if (buf[used - 1] != '\n') { // the file's last line has no line end of its own
-                    if (buf.size() == used)
-                        buf.push_back('\n');
+                if (buf[used - 1] != '\n') // the file's last line has no line end of its own
                     buf[used++] = '\n';
-                }
                 cut = used;
                 break;
             }
             const size_t want = size_t(std::min<uint64_t>(block, end - pos));
-            if (buf.size() < used + want)
-                buf.resize(used + want);
+            if (buf.size() < used + want + 8)
+                buf.resize(used + want + 8);
             const ssize_t n = pread(fd, buf.data() + used, want, off_t(pos));
             if (n <= 0) {
                 end = pos;
@@ -432,13 +455,15 @@ inline bool isItem(const char* p) {
 inline const char* readIndex(const char* p, long long& out) {
     const bool negative = *p == '-';
     p += *p == '-' || *p == '+';
-    if (unsigned(*p - '0') >= 10)
+    uint64_t value;
+    const unsigned n = eightDigits(p, value);
+    if (n == 0)
         return nullptr;
-    long long value = 0;
-    for (unsigned d; (d = unsigned(*p - '0')) < 10; ++p)
-        if (value < (1LL << 40))
+    p += n;
+    for (unsigned d; n == 8 && (d = unsigned(*p - '0')) < 10; ++p)
+        if (value < (1ull << 40))
             value = value * 10 + d;
-    out = negative ? -value : value;
+    out = negative ? -static_cast<long long>(value) : static_cast<long long>(value);
     return p;
 }
 
