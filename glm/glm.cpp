@@ -165,9 +165,13 @@ struct ByteClasses {
 };
 constexpr ByteClasses byteClasses;
 
-inline bool isBlank(char c) { return byteClasses.of[static_cast<unsigned char>(c)] == 1; }
+inline bool isBlank(char c) {
+    return byteClasses.of[static_cast<unsigned char>(c)] == 1;
+}
 
-inline bool isEnd(char c) { return byteClasses.of[static_cast<unsigned char>(c)] != 0; }
+inline bool isEnd(char c) {
+    return byteClasses.of[static_cast<unsigned char>(c)] != 0;
+}
 
 // The decimal digits that begin the 8 bytes at p, at most 8 of them: their count, and their value
 // in value. The 8 bytes are taken as one integer and all their digits converted at once; the
@@ -349,11 +353,11 @@ struct Corner {
     bool ok = false;
 };
 
-// Where a reading stands. The first pass records it where each part of the second pass begins.
+// Where a reading stands.
 struct ObjCursor {
     unsigned vertices = 0, normals = 0, texcoords = 0; // "v", "vn", "vt" statements met so far
     unsigned triangles = 0;                            // triangles met so far, dropped ones included
-    unsigned group = 0;                                // current group, numbered in order of creation
+    unsigned group = 0;                                // current group (see ObjPart)
     unsigned line = 1;                                 // line being read
     // The face being read: it stays open until a token that is not an item.
     bool face = false;
@@ -364,33 +368,46 @@ struct ObjCursor {
     Corner first, last;    // the fan's first corner and the latest corner
 };
 
-// One part of the file for the second pass: whole lines from begin to the next part's begin.
+// A "g", "usemtl" or "mtllib" line, or an unknown "v..." keyword, as the first pass meets it; the
+// parts' events are acted on in file order once every part is counted.
+struct ObjEvent {
+    enum Kind : unsigned char { Group, Material, Library, Unknown } kind;
+    unsigned group;   // Group: the part's own number for the group
+    std::string name; // Material, Library: the name; Unknown: the keyword
+};
+
+// One part of the file, read by one thread in each pass: whole lines from begin to end. Every
+// part begins with a line whose first token is not a face item, so no face runs on from one part
+// into the next and the part's first statement reads the same whatever came before it.
 struct ObjPart {
-    uint64_t begin = 0;
-    ObjCursor cursor;                  // the first pass's state at begin, no face open
-    std::vector<unsigned> fill;        // triangles each group held at begin
-    std::vector<std::string> warnings; // the second pass's warnings, printed in part order
+    uint64_t begin = 0, end = 0;
+    // First pass, counted from the part's own beginning. Its groups are numbered in the part:
+    // 0 stands for the group that is current where the part begins, whatever it is.
+    ObjCursor counted;
+    std::vector<std::string> groups = {std::string()};
+    std::unordered_map<std::string, unsigned> groupnumbers;
+    std::vector<unsigned> groupcounts = {0}; // triangles counted in each of the part's groups
+    std::vector<ObjEvent> events;
+    // Second pass: the state at begin, built from the parts before; groups are the model's.
+    ObjCursor start;
+    std::vector<unsigned> fill;        // triangles each group of the model held at begin
+    std::vector<std::string> warnings; // printed in file order once every part is read
 };
 
 struct ObjReader {
     GlmModel* model = nullptr;
     int fd = -1;
     size_t blocksize = 0;
-    uint64_t end = 0;                                 // bytes the first pass read
-    std::vector<GlmGroup*> groups;                    // in order of creation, "default" first
+    std::vector<GlmGroup*> groups;                    // the model's, in order of creation
     std::unordered_map<std::string, unsigned> byname; // group name -> number
     // "g" (group >= 0) and "usemtl" (group < 0) lines in file order; materials are resolved from
-    // them once the first pass has read the library, wherever the file names it.
-    struct Event {
+    // them once the library is read, wherever the file names it.
+    struct Use {
         int group;
         std::string material;
     };
-    std::vector<Event> events;
+    std::vector<Use> uses;
     std::vector<ObjPart> parts;
-    // A part boundary met inside an open face waits for the next token: the boundary is kept when
-    // that token ends the face, given up when the face runs on past it.
-    bool pending = false;
-    ObjPart candidate;
 };
 
 // Reads bytes [pos, end) of a file in blocks of whole lines; a line longer than a block is read
@@ -401,6 +418,7 @@ struct LineBlocks {
     size_t block;
     std::vector<char> buf;
     size_t used = 0, cut = 0; // bytes in buf; bytes handed out by the last call
+    uint64_t at = 0;          // file offset of buf[0]
 
     // The next run of whole lines, as [b, e), e[-1] being '\n' and at least 8 bytes readable
     // after e; false at the end. A read error ends the range.
@@ -410,6 +428,7 @@ struct LineBlocks {
             used -= cut;
             cut = 0;
         }
+        at = pos - used;
         for (;;) {
             if (pos >= end) {
                 if (used == 0)
@@ -439,9 +458,6 @@ struct LineBlocks {
         e = b + cut;
         return true;
     }
-
-    // File offset of the first byte not yet handed out.
-    uint64_t offset() const { return pos - (used - cut); }
 };
 
 // An item begins with an integer; the face goes on while the next token does.
@@ -553,17 +569,9 @@ void closeFace(ObjCursor& c, std::vector<std::string>& warnings) {
     warnings.push_back(text);
 }
 
-// The first pass keeps a part boundary it had to leave pending; see ObjReader::pending.
-void keepPending(ObjReader& r) {
-    if (r.pending)
-        r.parts.push_back(std::move(r.candidate));
-    r.pending = false;
-}
-
-// Reads the run of whole lines [p, e): the first pass counts (Fill false), the second stores.
-template <bool Fill>
-void objRun(ObjReader& r, ObjCursor& c, std::vector<unsigned>& fill, std::vector<std::string>& warnings,
-            const char* p, const char* e) {
+// Reads the run of whole lines [p, e) of a part: the first pass counts (Fill false), the second
+// stores. Returns false where the first pass meets an unknown keyword: the part ends there.
+template <bool Fill> bool objRun(ObjReader& r, ObjPart& part, ObjCursor& c, const char* p, const char* e) {
     GlmModel& m = *r.model;
     while (p < e) {
         p = skipBlanks(p);
@@ -575,22 +583,19 @@ void objRun(ObjReader& r, ObjCursor& c, std::vector<unsigned>& fill, std::vector
         if (c.face) {
             if (isItem(p)) {
                 if constexpr (Fill) {
-                    p = storeItem(r, c, fill, p);
+                    p = storeItem(r, c, part.fill, p);
                 } else {
-                    r.pending = false;
                     if (++c.items >= 3) {
                         c.triangles++;
-                        r.groups[c.group]->trianglecount++;
+                        part.groupcounts[c.group]++;
                     }
                     p = tokenEnd(p);
                 }
                 continue;
             }
             if constexpr (Fill)
-                closeFace(c, warnings);
+                closeFace(c, part.warnings);
             c.face = false;
-            if constexpr (!Fill)
-                keepPending(r);
         }
         const char* ke = tokenEnd(p);
         const char second = ke - p > 1 ? p[1] : '\0';
@@ -618,104 +623,165 @@ void objRun(ObjReader& r, ObjCursor& c, std::vector<unsigned>& fill, std::vector
                     if (c.texcoords <= m.texcoordcount)
                         ke = readFloats(ke, &m.texcoords[2 * size_t(c.texcoords)], 2, true);
             } else if constexpr (!Fill) {
-                printf("glmFirstPass(): Unknown token \"%s\".\n", std::string(p, ke).c_str());
-                exit(1);
+                part.events.push_back({ObjEvent::Unknown, 0, std::string(p, ke)});
+                return false;
             }
             break;
         case 'g': {
             // The name is the rest of the line, blanks included, without its line end.
             const char* le = lineEnd(ke, e);
             std::string name(ke, le > ke && le[-1] == '\r' ? le - 1 : le);
-            auto found = r.byname.find(name);
-            if constexpr (!Fill) {
-                if (found == r.byname.end()) {
-                    GlmGroup* group = new GlmGroup;
-                    group->name = name;
-                    group->next = m.groups;
-                    m.groups = group;
-                    m.groupcount++;
-                    found = r.byname.emplace(std::move(name), unsigned(r.groups.size())).first;
-                    r.groups.push_back(group);
+            if constexpr (Fill) {
+                const auto found = r.byname.find(name);
+                if (found != r.byname.end()) // it is, unless the file changed between the passes
+                    c.group = found->second;
+            } else {
+                auto found = part.groupnumbers.find(name);
+                if (found == part.groupnumbers.end()) {
+                    found = part.groupnumbers.emplace(name, unsigned(part.groups.size())).first;
+                    part.groups.push_back(std::move(name));
+                    part.groupcounts.push_back(0);
                 }
-                r.events.push_back({int(found->second), std::string()});
-            }
-            if (found != r.byname.end())
                 c.group = found->second;
+                part.events.push_back({ObjEvent::Group, c.group, std::string()});
+            }
             break;
         }
         case 'm':
             if constexpr (!Fill) {
-                // A second library replaces the first; a line without a name is ignored.
-                const std::string library = firstWord(ke);
-                if (!library.empty()) {
-                    m.mtllib = library;
-                    glmReadMTL(&m, library.c_str());
-                }
+                // A line without a name is ignored.
+                std::string library = firstWord(ke);
+                if (!library.empty())
+                    part.events.push_back({ObjEvent::Library, 0, std::move(library)});
             }
             break;
         case 'u':
             if constexpr (!Fill)
-                r.events.push_back({-1, firstWord(ke)});
+                part.events.push_back({ObjEvent::Material, 0, firstWord(ke)});
             break;
         default: // comments and every statement without a meaning here
             break;
         }
         p = lineEnd(ke, e);
     }
+    return true;
 }
 
-void objFirstPass(ObjReader& r, unsigned parts, uint64_t size) {
-    GlmModel& m = *r.model;
-    GlmGroup* group = new GlmGroup;
-    group->name = "default";
-    m.groups = group;
-    m.groupcount = 1;
-    r.groups.push_back(group);
-    r.byname.emplace("default", 0);
-
-    ObjCursor c;
-    std::vector<unsigned> unused;
-    std::vector<std::string> none;
-    r.parts.emplace_back();
-    LineBlocks blocks{r.fd, 0, UINT64_MAX, r.blocksize, {}};
-    const char *b, *e;
-    while (blocks.next(b, e)) {
-        objRun<false>(r, c, unused, none, b, e);
-        const uint64_t at = blocks.offset();
-        if (r.parts.size() < parts && !r.pending && at >= size * r.parts.size() / parts && at < size) {
-            ObjPart part;
-            part.begin = at;
-            part.cursor = c;
-            part.cursor.face = false;
-            part.fill.reserve(r.groups.size());
-            for (GlmGroup* g : r.groups)
-                part.fill.push_back(g->trianglecount);
-            r.candidate = std::move(part);
-            r.pending = true;
-            if (!c.face)
-                keepPending(r);
+// Where the parts begin: near equal shares of the file, each moved on to the next line whose
+// first token is not a face item (a file that is one long face stays one part).
+std::vector<uint64_t> objBoundaries(int fd, uint64_t size, unsigned parts) {
+    std::vector<uint64_t> begins = {0};
+    for (unsigned i = 1; i < parts; i++) {
+        const uint64_t target = size * i / parts;
+        if (target <= begins.back())
+            continue;
+        LineBlocks blocks{fd, target - 1, size, 1u << 16, {}};
+        const char *b, *e;
+        bool partial = true; // the line that target - 1 is on
+        uint64_t found = 0;
+        while (!found && blocks.next(b, e)) {
+            for (const char* p = b; p < e && !found; p = lineEnd(p, e) + 1) {
+                if (partial) {
+                    partial = false;
+                    continue;
+                }
+                const char* k = skipBlanks(p);
+                if (*k != '\n' && !isItem(k))
+                    found = blocks.at + uint64_t(p - b);
+            }
         }
+        if (found > begins.back() && found < size)
+            begins.push_back(found);
     }
-    r.pending = false;
-    r.end = blocks.pos;
-    m.vertexcount = c.vertices;
-    m.normalcount = c.normals;
-    m.texcoordcount = c.texcoords;
-    m.trianglecount = c.triangles;
+    return begins;
 }
 
-void objSecondPass(ObjReader& r, size_t index) {
-    ObjPart& part = r.parts[index];
-    const uint64_t end = index + 1 < r.parts.size() ? r.parts[index + 1].begin : r.end;
-    ObjCursor c = part.cursor;
-    std::vector<unsigned> fill = std::move(part.fill);
-    fill.resize(r.groups.size(), 0);
-    LineBlocks blocks{r.fd, part.begin, end, r.blocksize, {}};
+void objFirstPass(ObjReader& r, ObjPart& part) {
+    LineBlocks blocks{r.fd, part.begin, part.end, r.blocksize, {}};
     const char *b, *e;
     while (blocks.next(b, e))
-        objRun<true>(r, c, fill, part.warnings, b, e);
-    if (c.face) // the first pass put the boundary where the face ends
+        if (!objRun<false>(r, part, part.counted, b, e))
+            return;
+    part.end = blocks.pos; // the last part reads to the end of the file, wherever that is now
+}
+
+// Acts on the parts' events in file order and adds up their counts: creates the groups, reads
+// the material library, ends the process at an unknown keyword, and gives every part the state
+// that a reading of the whole file would have at its beginning.
+void objMergeCounts(ObjReader& r) {
+    GlmModel& m = *r.model;
+    ObjCursor total;
+    for (ObjPart& part : r.parts) {
+        part.start = total;
+        part.fill.reserve(r.groups.size());
+        for (const GlmGroup* g : r.groups)
+            part.fill.push_back(g->trianglecount);
+        std::vector<unsigned> model(part.groups.size(), 0); // the model's number of each part group
+        model[0] = total.group;
+        for (ObjEvent& event : part.events) {
+            switch (event.kind) {
+            case ObjEvent::Group: {
+                const std::string& name = part.groups[event.group];
+                auto found = r.byname.find(name);
+                if (found == r.byname.end()) {
+                    GlmGroup* group = new GlmGroup;
+                    group->name = name;
+                    group->next = m.groups;
+                    m.groups = group;
+                    m.groupcount++;
+                    found = r.byname.emplace(name, unsigned(r.groups.size())).first;
+                    r.groups.push_back(group);
+                }
+                model[event.group] = found->second;
+                r.uses.push_back({int(found->second), std::string()});
+                break;
+            }
+            case ObjEvent::Material:
+                r.uses.push_back({-1, std::move(event.name)});
+                break;
+            case ObjEvent::Library: // a second library replaces the first
+                m.mtllib = event.name;
+                glmReadMTL(&m, event.name.c_str());
+                break;
+            case ObjEvent::Unknown:
+                printf("glmFirstPass(): Unknown token \"%s\".\n", event.name.c_str());
+                exit(1);
+            }
+        }
+        for (size_t k = 0; k < part.groups.size(); k++)
+            r.groups[model[k]]->trianglecount += part.groupcounts[k];
+        total.vertices += part.counted.vertices;
+        total.normals += part.counted.normals;
+        total.texcoords += part.counted.texcoords;
+        total.triangles += part.counted.triangles;
+        total.line += part.counted.line - 1;
+        total.group = model[part.counted.group];
+    }
+    m.vertexcount = total.vertices;
+    m.normalcount = total.normals;
+    m.texcoordcount = total.texcoords;
+    m.trianglecount = total.triangles;
+}
+
+void objSecondPass(ObjReader& r, ObjPart& part) {
+    ObjCursor c = part.start;
+    part.fill.resize(r.groups.size(), 0);
+    LineBlocks blocks{r.fd, part.begin, part.end, r.blocksize, {}};
+    const char *b, *e;
+    while (blocks.next(b, e))
+        objRun<true>(r, part, c, b, e);
+    if (c.face) // the next part's first token ends it
         closeFace(c, part.warnings);
+}
+
+// Runs pass(r, part) for every part, each on a thread of its own, the first on this one.
+void forEachPart(ObjReader& r, void (*pass)(ObjReader&, ObjPart&)) {
+    std::vector<std::thread> threads;
+    for (size_t i = 1; i < r.parts.size(); i++)
+        threads.emplace_back(pass, std::ref(r), std::ref(r.parts[i]));
+    pass(r, r.parts[0]);
+    for (std::thread& t : threads)
+        t.join();
 }
 
 // Removes the triangles the second pass left without a vertex, renumbering the groups' lists.
@@ -769,16 +835,29 @@ GlmModel* glmReadOBJWith(const char* filename, unsigned parts, unsigned blocksiz
     r.model = model;
     r.fd = fd;
     r.blocksize = blocksize ? blocksize : 1;
-    objFirstPass(r, parts, size);
+    GlmGroup* group = new GlmGroup;
+    group->name = "default";
+    model->groups = group;
+    model->groupcount = 1;
+    r.groups.push_back(group);
+    r.byname.emplace("default", 0);
+
+    const std::vector<uint64_t> begins = objBoundaries(fd, size, parts);
+    r.parts.resize(begins.size());
+    for (size_t i = 0; i < begins.size(); i++) {
+        r.parts[i].begin = begins[i];
+        r.parts[i].end = i + 1 < begins.size() ? begins[i + 1] : UINT64_MAX;
+    }
+    forEachPart(r, objFirstPass);
+    objMergeCounts(r);
 
     unsigned material = 0;
     GlmGroup* current = r.groups[0];
-    for (const ObjReader::Event& event : r.events) {
-        if (event.group >= 0) {
-            current = r.groups[size_t(event.group)];
-        } else {
-            material = glmFindMaterial(model, event.material.c_str());
-        }
+    for (const ObjReader::Use& use : r.uses) {
+        if (use.group >= 0)
+            current = r.groups[size_t(use.group)];
+        else
+            material = glmFindMaterial(model, use.material.c_str());
         current->material = material;
     }
 
@@ -791,12 +870,7 @@ GlmModel* glmReadOBJWith(const char* filename, unsigned parts, unsigned blocksiz
     for (GlmGroup* g : r.groups)
         glmAllocate(g->triangles, g->trianglecount);
 
-    std::vector<std::thread> threads;
-    for (size_t i = 1; i < r.parts.size(); i++)
-        threads.emplace_back(objSecondPass, std::ref(r), i);
-    objSecondPass(r, 0);
-    for (std::thread& t : threads)
-        t.join();
+    forEachPart(r, objSecondPass);
     close(fd);
 
     // Warnings in file order; a broken file lists its first few and counts the rest.
