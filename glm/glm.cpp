@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <system_error>
 #include <thread>
 #include <unordered_map>
 
@@ -774,11 +775,17 @@ void objSecondPass(ObjReader& r, ObjPart& part) {
         closeFace(c, part.warnings);
 }
 
-// Runs pass(r, part) for every part, each on a thread of its own, the first on this one.
+// Runs pass(r, part) for every part, each on a thread of its own, the first on this one. The
+// parts write to disjoint slots of the model, so they need no lock.
 void forEachPart(ObjReader& r, void (*pass)(ObjReader&, ObjPart&)) {
     std::vector<std::thread> threads;
-    for (size_t i = 1; i < r.parts.size(); i++)
-        threads.emplace_back(pass, std::ref(r), std::ref(r.parts[i]));
+    for (size_t i = 1; i < r.parts.size(); i++) {
+        try {
+            threads.emplace_back(pass, std::ref(r), std::ref(r.parts[i]));
+        } catch (const std::system_error&) { // no thread to be had: this one reads the part
+            pass(r, r.parts[i]);
+        }
+    }
     pass(r, r.parts[0]);
     for (std::thread& t : threads)
         t.join();

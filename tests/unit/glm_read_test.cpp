@@ -385,6 +385,30 @@ TEST(ObjReader, PartsAndBlocksNeverChangeTheModel) {
     remove((testing::TempDir() + "two_materials.mtl").c_str());
 }
 
+TEST(ObjReaderDeath, FirstFatalLineInTheFileWinsWhateverThePart) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    // Many lines before and between, so that the two fatal lines fall in different parts.
+    std::string filler;
+    for (int i = 0; i < 400; i++)
+        filler += "v 1 2 3\nf 1 1 1\n";
+    const std::string unknownFirst = tempPath("unknown_first.obj");
+    writeFile(unknownFirst, filler + "vx 1\n" + filler + "mtllib no_such_library.mtl\n" + filler);
+    const std::string libraryFirst = tempPath("library_first.obj");
+    writeFile(libraryFirst, filler + "mtllib no_such_library.mtl\n" + filler + "vx 1\n" + filler);
+    for (unsigned parts : {1u, 3u, 8u}) {
+        EXPECT_EXIT(
+            {
+                dup2(2, 1);
+                glmReadOBJWith(unknownFirst.c_str(), parts, 256);
+            },
+            testing::ExitedWithCode(1), "glmFirstPass\\(\\): Unknown token \"vx\"\\.\n$");
+        EXPECT_EXIT(glmReadOBJWith(libraryFirst.c_str(), parts, 256), testing::ExitedWithCode(1),
+                    "^glmReadMTL\\(\\) failed: can't open material file \".*no_such_library.mtl\"\\.\n$");
+    }
+    remove(unknownFirst.c_str());
+    remove(libraryFirst.c_str());
+}
+
 TEST(ObjReader, NumbersAreThoseOfScanf) {
     // Every shape of number: the reader's shortcut and its general path must both give what "%f" gives.
     std::mt19937 rng(7);
