@@ -37,7 +37,7 @@
 
 namespace {
 
-// Gives v n value-initialised elements in fresh storage. Storage of several megabytes asks for
+// Gives v n value-initialised elements in fresh storage. Storage of a megabyte or more asks for
 // 2 MiB pages before its first touch: a model of a million triangles would otherwise take tens
 // of thousands of 4 KiB page faults, which cost tens of microseconds each on a virtual machine.
 template <class T> void glmAllocate(std::vector<T>& v, size_t n) {
@@ -148,9 +148,11 @@ void glmDelete(GlmModel* model) {
 // added after a last line that has none), so scanning stops at a line end without a bounds test.
 // A statement takes its numbers or name from its own line, so a short line never borrows from
 // the next one; only a face may run on over several lines, item after item, until a token that
-// is not an item. The OBJ reader keeps its two passes but reads the file in large blocks, and
-// fills the second pass in parts, one thread each, every part starting from the state the first
-// pass recorded at its first byte.
+// is not an item. The OBJ reader keeps its two passes but reads the file in large blocks and cuts
+// it into parts, one thread each: the first pass counts each part on its own; the counts are added
+// up in file order, which also gives every part the state a reading of the whole file has at its
+// beginning; the second pass then fills each part's own slots of the model. The result is the
+// same, byte for byte and message for message, whatever the number of parts.
 
 namespace {
 
