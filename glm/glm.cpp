@@ -37,21 +37,27 @@
 
 namespace {
 
-// Gives v n value-initialised elements in fresh storage. Storage of a megabyte or more asks for
-// 2 MiB pages before its first touch: a model of a million triangles would otherwise take tens
-// of thousands of 4 KiB page faults, which cost tens of microseconds each on a virtual machine.
+// Reserves room for n elements of v. Room of 64 KiB or more has its pages mapped in one call
+// before its first touch, in 2 MiB pages where it spans them: a model of a million triangles
+// would otherwise take tens of thousands of 4 KiB page faults, which cost tens of microseconds
+// each on a virtual machine. (Both calls are only advice: where they fail nothing changes.)
+template <class T> void glmReserve(std::vector<T>& v, size_t n) {
+    v.reserve(n);
+    const size_t bytes = n * sizeof(T);
+    if (bytes < (64u << 10))
+        return;
+    const uintptr_t page = 4096;
+    void* b = reinterpret_cast<void*>((uintptr_t(v.data()) + page - 1) & ~(page - 1));
+    const size_t length = ((uintptr_t(v.data()) + bytes) & ~(page - 1)) - uintptr_t(b);
+    if (bytes >= (2u << 20))
+        madvise(b, length, MADV_HUGEPAGE);
+    madvise(b, length, MADV_POPULATE_WRITE);
+}
+
+// Gives v n value-initialised elements in fresh storage.
 template <class T> void glmAllocate(std::vector<T>& v, size_t n) {
     std::vector<T> fresh;
-    fresh.reserve(n);
-    const size_t bytes = n * sizeof(T);
-    if (bytes >= (1u << 20)) {
-        const uintptr_t page = 4096;
-        const uintptr_t b = (uintptr_t(fresh.data()) + page - 1) & ~(page - 1);
-        const uintptr_t e = (uintptr_t(fresh.data()) + bytes) & ~(page - 1);
-        madvise(reinterpret_cast<void*>(b), e - b, MADV_HUGEPAGE);
-        // The 4 KiB pages before the first 2 MiB boundary and after the last one: all in one call.
-        madvise(reinterpret_cast<void*>(b), e - b, MADV_POPULATE_WRITE);
-    }
+    glmReserve(fresh, n);
     fresh.resize(n);
     v.swap(fresh);
 }
@@ -432,6 +438,8 @@ struct LineBlocks {
             cut = 0;
         }
         at = pos - used;
+        if (buf.empty())
+            glmReserve(buf, 2 * block + 8);
         for (;;) {
             if (pos >= end) {
                 if (used == 0)
