@@ -373,6 +373,7 @@ struct ObjCursor {
     unsigned faceline = 0; // line of its keyword
     unsigned items = 0;    // items read so far
     unsigned dropped = 0;  // triangles dropped for an unusable corner
+    unsigned cleared = 0;  // items whose texture or normal index named nothing
     Form form = FormBad;   // form of its first item
     Corner first, last;    // the fan's first corner and the latest corner
 };
@@ -400,7 +401,8 @@ struct ObjPart {
     // Second pass: the state at begin, built from the parts before; groups are the model's.
     ObjCursor start;
     std::vector<unsigned> fill;        // triangles each group of the model held at begin
-    std::vector<std::string> warnings; // printed in file order once every part is read
+    std::vector<std::string> warnings; // the first few, printed in file order once all are read
+    size_t warned = 0;                 // warnings, listed or not
 };
 
 struct ObjReader {
@@ -551,12 +553,15 @@ const char* storeItem(ObjReader& r, ObjCursor& c, std::vector<unsigned>& fill, c
     p = readItem(p, form, index);
     if (++c.items == 1)
         c.form = form;
+    // A corner needs its vertex and the face's form. A texture or normal index that names nothing
+    // is left out (0, the corner has none) rather than losing the triangle.
     Corner k;
     k.v = resolve(index[0], c.vertices, m.vertexcount);
     k.t = resolve(index[1], c.texcoords, m.texcoordcount);
     k.n = resolve(index[2], c.normals, m.normalcount);
-    k.ok = form == c.form && form != FormBad && k.v && (form == FormV || form == FormVN || k.t) &&
-           (form == FormV || form == FormVT || k.n);
+    k.ok = form == c.form && form != FormBad && k.v;
+    c.cleared += k.ok && (((form == FormVT || form == FormVTN) && !k.t) ||
+                          ((form == FormVN || form == FormVTN) && !k.n));
     if (c.items == 1)
         c.first = k;
     if (c.items >= 3) {
@@ -582,19 +587,28 @@ const char* storeItem(ObjReader& r, ObjCursor& c, std::vector<unsigned>& fill, c
     return p;
 }
 
-void closeFace(ObjCursor& c, std::vector<std::string>& warnings) {
-    c.face = false;
-    char text[160];
-    if (c.items < 3)
-        snprintf(text, sizeof text,
-                 "glmReadOBJ() warning: line %u: face with fewer than three items ignored.\n", c.faceline);
-    else if (c.dropped)
-        snprintf(text, sizeof text,
-                 "glmReadOBJ() warning: line %u: %u triangle(s) with a bad index dropped.\n", c.faceline,
-                 c.dropped);
-    else
+// A broken file lists its first few warnings and counts the rest.
+const size_t listedWarnings = 10;
+
+void warn(ObjPart& part, const char* format, unsigned line, unsigned count) {
+    if (part.warned++ >= listedWarnings)
         return;
-    warnings.push_back(text);
+    char text[160];
+    snprintf(text, sizeof text, format, line, count);
+    part.warnings.push_back(text);
+}
+
+void closeFace(ObjCursor& c, ObjPart& part) {
+    c.face = false;
+    if (c.items < 3)
+        warn(part, "glmReadOBJ() warning: line %u: face with fewer than three items ignored.\n", c.faceline,
+             0);
+    if (c.dropped)
+        warn(part, "glmReadOBJ() warning: line %u: %u triangle(s) with a bad vertex or item dropped.\n",
+             c.faceline, c.dropped);
+    if (c.cleared)
+        warn(part, "glmReadOBJ() warning: line %u: %u item(s) naming no such texture coordinate or normal.\n",
+             c.faceline, c.cleared);
 }
 
 // Reads the run of whole lines [p, e) of a part: the first pass counts (Fill false), the second
@@ -622,7 +636,7 @@ template <bool Fill> bool objRun(ObjReader& r, ObjPart& part, ObjCursor& c, cons
                 continue;
             }
             if constexpr (Fill)
-                closeFace(c, part.warnings);
+                closeFace(c, part);
             c.face = false;
         }
         const char* ke = tokenEnd(p);
@@ -631,7 +645,7 @@ template <bool Fill> bool objRun(ObjReader& r, ObjPart& part, ObjCursor& c, cons
         case 'f':
             c.face = true;
             c.faceline = c.line;
-            c.items = c.dropped = 0;
+            c.items = c.dropped = c.cleared = 0;
             p = ke;
             continue;
         case 'v':
@@ -799,7 +813,7 @@ void objSecondPass(ObjReader& r, ObjPart& part) {
     while (blocks.next(b, e))
         objRun<true>(r, part, c, b, e);
     if (c.face) // the next part's first token ends it
-        closeFace(c, part.warnings);
+        closeFace(c, part);
 }
 
 // Runs pass(r, part) for every part, each on a thread of its own, the first on this one. The
@@ -907,15 +921,16 @@ GlmModel* glmReadOBJWith(const char* filename, unsigned parts, unsigned blocksiz
     forEachPart(r, objSecondPass);
     close(fd);
 
-    // Warnings in file order; a broken file lists its first few and counts the rest.
-    const size_t listed = 10;
+    // Warnings in file order: the first few, then how many more.
     size_t warned = 0;
-    for (const ObjPart& part : r.parts)
+    for (const ObjPart& part : r.parts) {
         for (const std::string& text : part.warnings)
-            if (warned++ < listed)
+            if (warned++ < listedWarnings)
                 fputs(text.c_str(), stderr);
-    if (warned > listed)
-        fprintf(stderr, "glmReadOBJ() warning: %zu more faces with bad items not listed.\n", warned - listed);
+        warned += part.warned - part.warnings.size();
+    }
+    if (warned > listedWarnings)
+        fprintf(stderr, "glmReadOBJ() warning: %zu more warnings not listed.\n", warned - listedWarnings);
     dropBadTriangles(*model);
     return model;
 }

@@ -89,25 +89,27 @@ TEST(ObjReader, NegativeIndicesCountBackFromWhatWasRead) {
 TEST(ObjReader, BadFacesAreDroppedWithAWarningNamingTheLine) {
     std::string err;
     GlmModel* m = readData("bad_indices.obj", nullptr, &err);
-    ASSERT_EQ(m->trianglecount, 5u);
+    ASSERT_EQ(m->trianglecount, 7u);
     EXPECT_EQ(triangleOf(m, 0), "1/0/0 2/0/0 3/0/0");
     EXPECT_EQ(triangleOf(m, 1), "1/0/0 2/0/0 3/0/0");
     EXPECT_EQ(triangleOf(m, 2), "1/0/0 3/0/0 4/0/0");
     EXPECT_EQ(triangleOf(m, 3), "1/1/0 2/1/0 3/1/0");
-    EXPECT_EQ(triangleOf(m, 4), "2/0/0 3/0/0 4/0/0");
-    EXPECT_EQ(groupsOf(m), "default:0:0,1,2,3,4;");
-    EXPECT_EQ(m->triangles.size(), 5u);
-    EXPECT_EQ(err, "glmReadOBJ() warning: line 7: 1 triangle(s) with a bad index dropped.\n"
-                   "glmReadOBJ() warning: line 8: 1 triangle(s) with a bad index dropped.\n"
-                   "glmReadOBJ() warning: line 9: 1 triangle(s) with a bad index dropped.\n"
-                   "glmReadOBJ() warning: line 10: 1 triangle(s) with a bad index dropped.\n"
-                   "glmReadOBJ() warning: line 12: 1 triangle(s) with a bad index dropped.\n"
-                   "glmReadOBJ() warning: line 13: 1 triangle(s) with a bad index dropped.\n"
-                   "glmReadOBJ() warning: line 14: 1 triangle(s) with a bad index dropped.\n"
+    EXPECT_EQ(triangleOf(m, 4), "1/0/0 2/1/0 3/1/0"); // texture index 2 left out
+    EXPECT_EQ(triangleOf(m, 5), "1/0/0 2/0/0 3/0/0"); // normal indices without normals left out
+    EXPECT_EQ(triangleOf(m, 6), "2/0/0 3/0/0 4/0/0");
+    EXPECT_EQ(groupsOf(m), "default:0:0,1,2,3,4,5,6;");
+    EXPECT_EQ(m->triangles.size(), 7u);
+    EXPECT_EQ(err, "glmReadOBJ() warning: line 7: 1 triangle(s) with a bad vertex or item dropped.\n"
+                   "glmReadOBJ() warning: line 8: 1 triangle(s) with a bad vertex or item dropped.\n"
+                   "glmReadOBJ() warning: line 9: 1 triangle(s) with a bad vertex or item dropped.\n"
+                   "glmReadOBJ() warning: line 10: 1 triangle(s) with a bad vertex or item dropped.\n"
+                   "glmReadOBJ() warning: line 12: 1 triangle(s) with a bad vertex or item dropped.\n"
+                   "glmReadOBJ() warning: line 13: 1 item(s) naming no such texture coordinate or normal.\n"
+                   "glmReadOBJ() warning: line 14: 3 item(s) naming no such texture coordinate or normal.\n"
                    "glmReadOBJ() warning: line 15: face with fewer than three items ignored.\n"
-                   "glmReadOBJ() warning: line 16: 1 triangle(s) with a bad index dropped.\n"
-                   "glmReadOBJ() warning: line 17: 1 triangle(s) with a bad index dropped.\n"
-                   "glmReadOBJ() warning: 1 more faces with bad items not listed.\n");
+                   "glmReadOBJ() warning: line 16: 1 triangle(s) with a bad vertex or item dropped.\n"
+                   "glmReadOBJ() warning: line 17: 1 triangle(s) with a bad vertex or item dropped.\n"
+                   "glmReadOBJ() warning: 1 more warnings not listed.\n");
     // What is left is usable by everything else.
     glmFacetNormals(m);
     glmVertexNormals(m, 90.0f);
