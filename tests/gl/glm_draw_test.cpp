@@ -311,10 +311,3 @@ TEST(Draw, ListRecordsTheDrawingAndWarnsOnlyWhileCompiling) {
     glDeleteLists(list, 1);
     glmDelete(m);
 }
-
-TEST(DrawDeath, PreconditionsAbort) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    GlmModel empty;
-    EXPECT_DEATH(glmDraw(nullptr, 0), "^glm:[0-9]+: failed assertion `model'\n$");
-    EXPECT_DEATH(glmDraw(&empty, 0), "^glm:[0-9]+: failed assertion `model->vertices'\n$");
-}

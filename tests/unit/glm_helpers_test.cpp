@@ -92,6 +92,9 @@ TEST(HelpersDeath, FailedPreconditionsNameTheExpression) {
     GlmModel empty;
     EXPECT_DEATH(glmUnitize(&empty), "^glm:[0-9]+: failed assertion `model->vertices'\n$");
     EXPECT_DEATH(glmDimensions(&empty, n), "^glm:[0-9]+: failed assertion `model->vertices'\n$");
+    // glmDraw checks before any GL call, so no window is needed to see it fail.
+    EXPECT_DEATH(glmDraw(nullptr, 0), "^glm:[0-9]+: failed assertion `model'\n$");
+    EXPECT_DEATH(glmDraw(&empty, 0), "^glm:[0-9]+: failed assertion `model->vertices'\n$");
     GlmModel* m = pointsModel({1, 2, 3});
     EXPECT_DEATH(glmDimensions(m, nullptr), "^glm:[0-9]+: failed assertion `dimensions'\n$");
     glmDelete(m);
