@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -409,6 +410,7 @@ struct ObjReader {
     GlmModel* model = nullptr;
     int fd = -1;
     size_t blocksize = 0;
+    unsigned threads = 1;                             // reading the parts
     std::vector<GlmGroup*> groups;                    // the model's, in order of creation
     std::unordered_map<std::string, unsigned> byname; // group name -> number
     // "g" (group >= 0) and "usemtl" (group < 0) lines in file order; materials are resolved from
@@ -816,18 +818,24 @@ void objSecondPass(ObjReader& r, ObjPart& part) {
         closeFace(c, part);
 }
 
-// Runs pass(r, part) for every part, each on a thread of its own, the first on this one. The
-// parts write to disjoint slots of the model, so they need no lock.
+// Runs pass(r, part) for every part on r.threads threads, this one among them, each taking the
+// next part not yet taken: faces cost more to count than vertices, so parts of equal size are not
+// equal work. The parts write to disjoint slots of the model, so they need no lock.
 void forEachPart(ObjReader& r, void (*pass)(ObjReader&, ObjPart&)) {
-    std::vector<std::thread> threads;
-    for (size_t i = 1; i < r.parts.size(); i++) {
-        try {
-            threads.emplace_back(pass, std::ref(r), std::ref(r.parts[i]));
-        } catch (const std::system_error&) { // no thread to be had: this one reads the part
+    std::atomic<size_t> next{0};
+    const auto work = [&r, &next, pass] {
+        for (size_t i; (i = next++) < r.parts.size();)
             pass(r, r.parts[i]);
+    };
+    std::vector<std::thread> threads;
+    for (unsigned k = 1; k < r.threads; k++) {
+        try {
+            threads.emplace_back(work);
+        } catch (const std::system_error&) { // no more threads to be had: fewer do the work
+            break;
         }
     }
-    pass(r, r.parts[0]);
+    work();
     for (std::thread& t : threads)
         t.join();
 }
@@ -872,10 +880,9 @@ GlmModel* glmReadOBJWith(const char* filename, unsigned parts, unsigned blocksiz
     }
     printf(": open data file \"%s\".\n", filename);
     const uint64_t size = uint64_t(st.st_size);
-    if (parts == 0) { // one per core, none smaller than a few megabytes
-        const uint64_t cores = std::max(1u, std::min(8u, std::thread::hardware_concurrency()));
-        parts = unsigned(std::max<uint64_t>(1, std::min(cores, size >> 22)));
-    }
+    const unsigned cores = std::max(1u, std::min(8u, std::thread::hardware_concurrency()));
+    if (parts == 0) // four per core, none smaller than a few megabytes
+        parts = unsigned(std::max<uint64_t>(1, std::min<uint64_t>(4 * cores, size >> 22)));
 
     GlmModel* model = new GlmModel;
     model->path = filename;
@@ -883,6 +890,7 @@ GlmModel* glmReadOBJWith(const char* filename, unsigned parts, unsigned blocksiz
     r.model = model;
     r.fd = fd;
     r.blocksize = blocksize ? blocksize : 1;
+    r.threads = std::min(parts, cores);
     GlmGroup* group = new GlmGroup;
     group->name = "default";
     model->groups = group;
@@ -909,14 +917,21 @@ GlmModel* glmReadOBJWith(const char* filename, unsigned parts, unsigned blocksiz
         current->material = material;
     }
 
+    // The triangles, most of the model's memory, get theirs on a thread of their own meanwhile.
+    std::thread triangles;
+    if (r.threads > 1)
+        triangles = std::thread([model] { glmAllocate(model->triangles, model->trianglecount); });
+    else
+        glmAllocate(model->triangles, model->trianglecount);
     glmAllocate(model->vertices, 3 * (size_t(model->vertexcount) + 1));
     if (model->normalcount)
         glmAllocate(model->normals, 3 * (size_t(model->normalcount) + 1));
     if (model->texcoordcount)
         glmAllocate(model->texcoords, 2 * (size_t(model->texcoordcount) + 1));
-    glmAllocate(model->triangles, model->trianglecount);
     for (GlmGroup* g : r.groups)
         glmAllocate(g->triangles, g->trianglecount);
+    if (triangles.joinable())
+        triangles.join();
 
     forEachPart(r, objSecondPass);
     close(fd);
