@@ -404,6 +404,7 @@ struct ObjPart {
     std::vector<unsigned> fill;        // triangles each group of the model held at begin
     std::vector<std::string> warnings; // the first few, printed in file order once all are read
     size_t warned = 0;                 // warnings, listed or not
+    size_t dropped = 0;                // triangles dropped
 };
 
 struct ObjReader {
@@ -602,6 +603,7 @@ void warn(ObjPart& part, const char* format, unsigned line, unsigned count) {
 
 void closeFace(ObjCursor& c, ObjPart& part) {
     c.face = false;
+    part.dropped += c.dropped;
     if (c.items < 3)
         warn(part, "glmReadOBJ() warning: line %u: face with fewer than three items ignored.\n", c.faceline,
              0);
@@ -842,15 +844,10 @@ void forEachPart(ObjReader& r, void (*pass)(ObjReader&, ObjPart&)) {
 
 // Removes the triangles the second pass left without a vertex, renumbering the groups' lists.
 void dropBadTriangles(GlmModel& m) {
-    size_t t = 0;
-    while (t < m.triangles.size() && m.triangles[t].vertexindices[0] != 0)
-        t++;
-    if (t == m.triangles.size())
-        return;
     const unsigned dropped = ~0u;
     std::vector<unsigned> renumber(m.triangles.size(), dropped);
     unsigned kept = 0;
-    for (t = 0; t < m.triangles.size(); t++)
+    for (size_t t = 0; t < m.triangles.size(); t++)
         if (m.triangles[t].vertexindices[0] != 0) {
             renumber[t] = kept;
             m.triangles[kept++] = m.triangles[t];
@@ -946,7 +943,11 @@ GlmModel* glmReadOBJWith(const char* filename, unsigned parts, unsigned blocksiz
     }
     if (warned > listedWarnings)
         fprintf(stderr, "glmReadOBJ() warning: %zu more warnings not listed.\n", warned - listedWarnings);
-    dropBadTriangles(*model);
+    for (const ObjPart& part : r.parts)
+        if (part.dropped) {
+            dropBadTriangles(*model);
+            break;
+        }
     return model;
 }
 
