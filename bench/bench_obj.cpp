@@ -156,7 +156,7 @@ int main(int argc, char** argv) {
         readGlm(objPath); // warm the page cache
         tinyobj = best(runs, [&] { tinyTriangles = readTinyobj(objPath); });
         glm = best(runs, [&] { glmTriangles = readGlm(objPath); });
-        glm1 = best(runs, [&] { glmDelete(glmReadOBJWith(objPath, 1, 1u << 20)); });
+        glm1 = best(runs, [&] { glmDelete(glmReadOBJWith(objPath, 1, 256u << 10)); });
         model = glmReadOBJ(objPath);
     });
     const double normals = best(runs, [&] {

@@ -9,11 +9,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <system_error>
 #include <thread>
 #include <unordered_map>
 
@@ -36,21 +38,27 @@
 
 namespace {
 
-// Gives v n value-initialised elements in fresh storage. Storage of several megabytes asks for
-// 2 MiB pages before its first touch: a model of a million triangles would otherwise take tens
-// of thousands of 4 KiB page faults, which cost tens of microseconds each on a virtual machine.
+// Reserves room for n elements of v. Room of 64 KiB or more has its pages mapped in one call
+// before its first touch, in 2 MiB pages where it spans them: a model of a million triangles
+// would otherwise take tens of thousands of 4 KiB page faults, which cost tens of microseconds
+// each on a virtual machine. (Both calls are only advice: where they fail nothing changes.)
+template <class T> void glmReserve(std::vector<T>& v, size_t n) {
+    v.reserve(n);
+    const size_t bytes = n * sizeof(T);
+    if (bytes < (64u << 10))
+        return;
+    const uintptr_t page = 4096;
+    void* b = reinterpret_cast<void*>((uintptr_t(v.data()) + page - 1) & ~(page - 1));
+    const size_t length = ((uintptr_t(v.data()) + bytes) & ~(page - 1)) - uintptr_t(b);
+    if (bytes >= (2u << 20))
+        madvise(b, length, MADV_HUGEPAGE);
+    madvise(b, length, MADV_POPULATE_WRITE);
+}
+
+// Gives v n value-initialised elements in fresh storage.
 template <class T> void glmAllocate(std::vector<T>& v, size_t n) {
     std::vector<T> fresh;
-    fresh.reserve(n);
-    const size_t bytes = n * sizeof(T);
-    if (bytes >= (1u << 20)) {
-        const uintptr_t page = 4096;
-        const uintptr_t b = (uintptr_t(fresh.data()) + page - 1) & ~(page - 1);
-        const uintptr_t e = (uintptr_t(fresh.data()) + bytes) & ~(page - 1);
-        madvise(reinterpret_cast<void*>(b), e - b, MADV_HUGEPAGE);
-        // The 4 KiB pages before the first 2 MiB boundary and after the last one: all in one call.
-        madvise(reinterpret_cast<void*>(b), e - b, MADV_POPULATE_WRITE);
-    }
+    glmReserve(fresh, n);
     fresh.resize(n);
     v.swap(fresh);
 }
@@ -147,20 +155,53 @@ void glmDelete(GlmModel* model) {
 // added after a last line that has none), so scanning stops at a line end without a bounds test.
 // A statement takes its numbers or name from its own line, so a short line never borrows from
 // the next one; only a face may run on over several lines, item after item, until a token that
-// is not an item. The OBJ reader keeps its two passes but reads the file in large blocks, and
-// fills the second pass in parts, one thread each, every part starting from the state the first
-// pass recorded at its first byte.
+// is not an item. The OBJ reader keeps its two passes but reads the file in large blocks and cuts
+// it into parts, one thread each: the first pass counts each part on its own; the counts are added
+// up in file order, which also gives every part the state a reading of the whole file has at its
+// beginning; the second pass then fills each part's own slots of the model. The result is the
+// same, byte for byte and message for message, whatever the number of parts.
 
 namespace {
 
-// Blanks inside a line. A '\r' is one of them, so "\r\n" ends a line as "\n" does.
+// Byte classes: 1 for a blank inside a line (a '\r' is one, so "\r\n" ends a line as "\n" does),
+// 2 for the line end; a token ends at either.
+struct ByteClasses {
+    unsigned char of[256] = {};
+    constexpr ByteClasses() {
+        for (char c : {' ', '\t', '\r', '\v', '\f'})
+            of[static_cast<unsigned char>(c)] = 1;
+        of[static_cast<unsigned char>('\n')] = 2;
+    }
+};
+constexpr ByteClasses byteClasses;
+
 inline bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+    return byteClasses.of[static_cast<unsigned char>(c)] == 1;
 }
 
-// The end of a token: a blank or the line end.
 inline bool isEnd(char c) {
-    return isBlank(c) || c == '\n';
+    return byteClasses.of[static_cast<unsigned char>(c)] != 0;
+}
+
+// The decimal digits that begin the 8 bytes at p, at most 8 of them: their count, and their value
+// in value. The 8 bytes are taken as one integer and all their digits converted at once; the
+// runs of lines handed to the parsers are followed by at least 8 readable bytes.
+inline unsigned eightDigits(const char* p, uint64_t& value) {
+    uint64_t chunk;
+    memcpy(&chunk, p, 8);
+    const uint64_t t = chunk ^ 0x3030303030303030ull; // '0' to '9' become 0 to 9
+    // A byte above 9 gets its top bit set; a carry out of it only disturbs the bytes after it.
+    const uint64_t other = ((t + 0x7676767676767676ull) | t) & 0x8080808080808080ull;
+    const unsigned n = other ? unsigned(__builtin_ctzll(other)) / 8 : 8;
+    if (n == 0) {
+        value = 0;
+        return 0;
+    }
+    uint64_t d = t << (8 * (8 - n)); // the digits to the top, zeros (leading ones) below
+    d = (d * 10 + (d >> 8)) & 0x00FF00FF00FF00FFull;
+    d = (d * 100 + (d >> 16)) & 0x0000FFFF0000FFFFull;
+    value = (d * 10000 + (d >> 32)) & 0xFFFFFFFFull;
+    return n;
 }
 
 inline const char* skipBlanks(const char* p) {
@@ -210,30 +251,27 @@ const char* readFloatSlow(const char* p, float& out) {
     return r.ptr;
 }
 
-// The same, with a shortcut for the common "-1.234567": at most 9 digits making an integer below
-// 2^24, one point, no exponent. That integer and the power of ten are exact floats, so their
-// quotient, rounded once by the division, is the correctly rounded value of the number.
+// The same, with a shortcut for the common "-1.234567": at most 7 digits on each side of one
+// point, together an integer below 2^24, no exponent. That integer and the power of ten are exact
+// floats, so their quotient, rounded once by the division, is the correctly rounded value.
 inline const char* readFloat(const char* p, float& out) {
-    static const float tens[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f};
+    static const float tens[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f};
     const char* q = p + (*p == '-');
-    const char* point = nullptr;
-    uint32_t mantissa = 0;
-    unsigned digits = 0;
-    for (;; ++q) {
-        const unsigned d = unsigned(*q - '0');
-        if (d < 10) {
-            mantissa = mantissa * 10 + d;
-            if (++digits > 9)
-                return readFloatSlow(p, out);
-        } else if (*q == '.' && !point) {
-            point = q;
-        } else {
-            break;
-        }
+    uint64_t mantissa, fraction = 0;
+    const unsigned whole = eightDigits(q, mantissa);
+    unsigned decimals = 0;
+    q += whole;
+    if (*q == '.') {
+        decimals = eightDigits(q + 1, fraction);
+        q += 1 + decimals;
     }
-    if (digits == 0 || mantissa >= (1u << 24) || !isEnd(*q))
+    if (whole + decimals == 0 || whole == 8 || decimals == 8 || !isEnd(*q))
         return readFloatSlow(p, out);
-    const float value = float(mantissa) / tens[point ? q - point - 1 : 0];
+    static const uint64_t scale[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
+    mantissa = mantissa * scale[decimals] + fraction;
+    if (mantissa >= (1u << 24))
+        return readFloatSlow(p, out);
+    const float value = float(mantissa) / tens[decimals];
     out = *p == '-' ? -value : value;
     return q;
 }
@@ -281,8 +319,10 @@ void glmReadMTL(GlmModel* model, const char* name) {
         text.append(block, n);
     fclose(file);
     text += '\n';
+    const size_t size = text.size();
+    text.append(8, '\0'); // readable after the end, see eightDigits
     const char* begin = text.data();
-    const char* end = begin + text.size();
+    const char* end = begin + size;
 
     unsigned count = 1;
     forEachStatement(begin, end, [&](const char* k, const char*) { count += *k == 'n'; });
@@ -323,48 +363,65 @@ struct Corner {
     bool ok = false;
 };
 
-// Where a reading stands. The first pass records it where each part of the second pass begins.
+// Where a reading stands.
 struct ObjCursor {
     unsigned vertices = 0, normals = 0, texcoords = 0; // "v", "vn", "vt" statements met so far
     unsigned triangles = 0;                            // triangles met so far, dropped ones included
-    unsigned group = 0;                                // current group, numbered in order of creation
+    unsigned group = 0;                                // current group (see ObjPart)
     unsigned line = 1;                                 // line being read
     // The face being read: it stays open until a token that is not an item.
     bool face = false;
     unsigned faceline = 0; // line of its keyword
     unsigned items = 0;    // items read so far
     unsigned dropped = 0;  // triangles dropped for an unusable corner
+    unsigned cleared = 0;  // items whose texture or normal index named nothing
     Form form = FormBad;   // form of its first item
     Corner first, last;    // the fan's first corner and the latest corner
 };
 
-// One part of the file for the second pass: whole lines from begin to the next part's begin.
+// A "g", "usemtl" or "mtllib" line, or an unknown "v..." keyword, as the first pass meets it; the
+// parts' events are acted on in file order once every part is counted.
+struct ObjEvent {
+    enum Kind : unsigned char { Group, Material, Library, Unknown } kind;
+    unsigned group;   // Group: the part's own number for the group
+    std::string name; // Material, Library: the name; Unknown: the keyword
+};
+
+// One part of the file, read by one thread in each pass: whole lines from begin to end. Every
+// part begins with a line whose first token is not a face item, so no face runs on from one part
+// into the next and the part's first statement reads the same whatever came before it.
 struct ObjPart {
-    uint64_t begin = 0;
-    ObjCursor cursor;                  // the first pass's state at begin, no face open
-    std::vector<unsigned> fill;        // triangles each group held at begin
-    std::vector<std::string> warnings; // the second pass's warnings, printed in part order
+    uint64_t begin = 0, end = 0;
+    // First pass, counted from the part's own beginning. Its groups are numbered in the part:
+    // 0 stands for the group that is current where the part begins, whatever it is.
+    ObjCursor counted;
+    std::vector<std::string> groups = {std::string()};
+    std::unordered_map<std::string, unsigned> groupnumbers;
+    std::vector<unsigned> groupcounts = {0}; // triangles counted in each of the part's groups
+    std::vector<ObjEvent> events;
+    // Second pass: the state at begin, built from the parts before; groups are the model's.
+    ObjCursor start;
+    std::vector<unsigned> fill;        // triangles each group of the model held at begin
+    std::vector<std::string> warnings; // the first few, printed in file order once all are read
+    size_t warned = 0;                 // warnings, listed or not
+    size_t dropped = 0;                // triangles dropped
 };
 
 struct ObjReader {
     GlmModel* model = nullptr;
     int fd = -1;
     size_t blocksize = 0;
-    uint64_t end = 0;                                 // bytes the first pass read
-    std::vector<GlmGroup*> groups;                    // in order of creation, "default" first
+    unsigned threads = 1;                             // reading the parts
+    std::vector<GlmGroup*> groups;                    // the model's, in order of creation
     std::unordered_map<std::string, unsigned> byname; // group name -> number
     // "g" (group >= 0) and "usemtl" (group < 0) lines in file order; materials are resolved from
-    // them once the first pass has read the library, wherever the file names it.
-    struct Event {
+    // them once the library is read, wherever the file names it.
+    struct Use {
         int group;
         std::string material;
     };
-    std::vector<Event> events;
+    std::vector<Use> uses;
     std::vector<ObjPart> parts;
-    // A part boundary met inside an open face waits for the next token: the boundary is kept when
-    // that token ends the face, given up when the face runs on past it.
-    bool pending = false;
-    ObjPart candidate;
 };
 
 // Reads bytes [pos, end) of a file in blocks of whole lines; a line longer than a block is read
@@ -375,30 +432,31 @@ struct LineBlocks {
     size_t block;
     std::vector<char> buf;
     size_t used = 0, cut = 0; // bytes in buf; bytes handed out by the last call
+    uint64_t at = 0;          // file offset of buf[0]
 
-    // The next run of whole lines, as [b, e), e[-1] being '\n'; false at the end. A read error
-    // ends the range.
+    // The next run of whole lines, as [b, e), e[-1] being '\n' and at least 8 bytes readable
+    // after e; false at the end. A read error ends the range.
     bool next(const char*& b, const char*& e) {
         if (cut) {
             memmove(buf.data(), buf.data() + cut, used - cut);
             used -= cut;
             cut = 0;
         }
+        at = pos - used;
+        if (buf.empty())
+            glmReserve(buf, 2 * block + 8);
         for (;;) {
             if (pos >= end) {
                 if (used == 0)
                     return false;
-                if (buf[used - 1] != '\n') { // the file's last line has no line end of its own
-                    if (buf.size() == used)
-                        buf.push_back('\n');
+                if (buf[used - 1] != '\n') // the file's last line has no line end of its own
                     buf[used++] = '\n';
-                }
                 cut = used;
                 break;
             }
             const size_t want = size_t(std::min<uint64_t>(block, end - pos));
-            if (buf.size() < used + want)
-                buf.resize(used + want);
+            if (buf.size() < used + want + 8)
+                buf.resize(used + want + 8);
             const ssize_t n = pread(fd, buf.data() + used, want, off_t(pos));
             if (n <= 0) {
                 end = pos;
@@ -416,9 +474,6 @@ struct LineBlocks {
         e = b + cut;
         return true;
     }
-
-    // File offset of the first byte not yet handed out.
-    uint64_t offset() const { return pos - (used - cut); }
 };
 
 // An item begins with an integer; the face goes on while the next token does.
@@ -427,18 +482,37 @@ inline bool isItem(const char* p) {
     return unsigned(*p - '0') < 10;
 }
 
+// The end of the item token at p, for the first pass, which only counts items. Items are mostly
+// digits and slashes: those are passed over eight at a time, and the token goes on from the first
+// other byte.
+inline const char* itemEnd(const char* p) {
+    for (;; p += 8) {
+        uint64_t chunk;
+        memcpy(&chunk, p, 8);
+        // The top bit of each byte from '/' (0x2F) to '9' (0x39); bytes above 0x7F kept apart.
+        const uint64_t low = chunk & 0x7F7F7F7F7F7F7F7Full;
+        const uint64_t inside =
+            (low + 0x5151515151515151ull) & ~(low + 0x4646464646464646ull) & ~chunk & 0x8080808080808080ull;
+        const uint64_t other = ~inside & 0x8080808080808080ull;
+        if (other)
+            return tokenEnd(p + __builtin_ctzll(other) / 8);
+    }
+}
+
 // An index as written, signed; values beyond any array stay beyond it rather than wrap. Returns
 // the end of its digits, or null when there are none.
 inline const char* readIndex(const char* p, long long& out) {
     const bool negative = *p == '-';
     p += *p == '-' || *p == '+';
-    if (unsigned(*p - '0') >= 10)
+    uint64_t value;
+    const unsigned n = eightDigits(p, value);
+    if (n == 0)
         return nullptr;
-    long long value = 0;
-    for (unsigned d; (d = unsigned(*p - '0')) < 10; ++p)
-        if (value < (1LL << 40))
+    p += n;
+    for (unsigned d; n == 8 && (d = unsigned(*p - '0')) < 10; ++p)
+        if (value < (1ull << 40))
             value = value * 10 + d;
-    out = negative ? -value : value;
+    out = negative ? -static_cast<long long>(value) : static_cast<long long>(value);
     return p;
 }
 
@@ -482,12 +556,15 @@ const char* storeItem(ObjReader& r, ObjCursor& c, std::vector<unsigned>& fill, c
     p = readItem(p, form, index);
     if (++c.items == 1)
         c.form = form;
+    // A corner needs its vertex and the face's form. A texture or normal index that names nothing
+    // is left out (0, the corner has none) rather than losing the triangle.
     Corner k;
     k.v = resolve(index[0], c.vertices, m.vertexcount);
     k.t = resolve(index[1], c.texcoords, m.texcoordcount);
     k.n = resolve(index[2], c.normals, m.normalcount);
-    k.ok = form == c.form && form != FormBad && k.v && (form == FormV || form == FormVN || k.t) &&
-           (form == FormV || form == FormVT || k.n);
+    k.ok = form == c.form && form != FormBad && k.v;
+    c.cleared += k.ok && (((form == FormVT || form == FormVTN) && !k.t) ||
+                          ((form == FormVN || form == FormVTN) && !k.n));
     if (c.items == 1)
         c.first = k;
     if (c.items >= 3) {
@@ -513,32 +590,34 @@ const char* storeItem(ObjReader& r, ObjCursor& c, std::vector<unsigned>& fill, c
     return p;
 }
 
-void closeFace(ObjCursor& c, std::vector<std::string>& warnings) {
-    c.face = false;
-    char text[160];
-    if (c.items < 3)
-        snprintf(text, sizeof text,
-                 "glmReadOBJ() warning: line %u: face with fewer than three items ignored.\n", c.faceline);
-    else if (c.dropped)
-        snprintf(text, sizeof text,
-                 "glmReadOBJ() warning: line %u: %u triangle(s) with a bad index dropped.\n", c.faceline,
-                 c.dropped);
-    else
+// A broken file lists its first few warnings and counts the rest.
+const size_t listedWarnings = 10;
+
+void warn(ObjPart& part, const char* format, unsigned line, unsigned count) {
+    if (part.warned++ >= listedWarnings)
         return;
-    warnings.push_back(text);
+    char text[160];
+    snprintf(text, sizeof text, format, line, count);
+    part.warnings.push_back(text);
 }
 
-// The first pass keeps a part boundary it had to leave pending; see ObjReader::pending.
-void keepPending(ObjReader& r) {
-    if (r.pending)
-        r.parts.push_back(std::move(r.candidate));
-    r.pending = false;
+void closeFace(ObjCursor& c, ObjPart& part) {
+    c.face = false;
+    part.dropped += c.dropped;
+    if (c.items < 3)
+        warn(part, "glmReadOBJ() warning: line %u: face with fewer than three items ignored.\n", c.faceline,
+             0);
+    if (c.dropped)
+        warn(part, "glmReadOBJ() warning: line %u: %u triangle(s) with a bad vertex or item dropped.\n",
+             c.faceline, c.dropped);
+    if (c.cleared)
+        warn(part, "glmReadOBJ() warning: line %u: %u item(s) naming no such texture coordinate or normal.\n",
+             c.faceline, c.cleared);
 }
 
-// Reads the run of whole lines [p, e): the first pass counts (Fill false), the second stores.
-template <bool Fill>
-void objRun(ObjReader& r, ObjCursor& c, std::vector<unsigned>& fill, std::vector<std::string>& warnings,
-            const char* p, const char* e) {
+// Reads the run of whole lines [p, e) of a part: the first pass counts (Fill false), the second
+// stores. Returns false where the first pass meets an unknown keyword: the part ends there.
+template <bool Fill> bool objRun(ObjReader& r, ObjPart& part, ObjCursor& c, const char* p, const char* e) {
     GlmModel& m = *r.model;
     while (p < e) {
         p = skipBlanks(p);
@@ -550,22 +629,19 @@ void objRun(ObjReader& r, ObjCursor& c, std::vector<unsigned>& fill, std::vector
         if (c.face) {
             if (isItem(p)) {
                 if constexpr (Fill) {
-                    p = storeItem(r, c, fill, p);
+                    p = storeItem(r, c, part.fill, p);
                 } else {
-                    r.pending = false;
                     if (++c.items >= 3) {
                         c.triangles++;
-                        r.groups[c.group]->trianglecount++;
+                        part.groupcounts[c.group]++;
                     }
-                    p = tokenEnd(p);
+                    p = itemEnd(p);
                 }
                 continue;
             }
             if constexpr (Fill)
-                closeFace(c, warnings);
+                closeFace(c, part);
             c.face = false;
-            if constexpr (!Fill)
-                keepPending(r);
         }
         const char* ke = tokenEnd(p);
         const char second = ke - p > 1 ? p[1] : '\0';
@@ -573,7 +649,7 @@ void objRun(ObjReader& r, ObjCursor& c, std::vector<unsigned>& fill, std::vector
         case 'f':
             c.face = true;
             c.faceline = c.line;
-            c.items = c.dropped = 0;
+            c.items = c.dropped = c.cleared = 0;
             p = ke;
             continue;
         case 'v':
@@ -593,117 +669,185 @@ void objRun(ObjReader& r, ObjCursor& c, std::vector<unsigned>& fill, std::vector
                     if (c.texcoords <= m.texcoordcount)
                         ke = readFloats(ke, &m.texcoords[2 * size_t(c.texcoords)], 2, true);
             } else if constexpr (!Fill) {
-                printf("glmFirstPass(): Unknown token \"%s\".\n", std::string(p, ke).c_str());
-                exit(1);
+                part.events.push_back({ObjEvent::Unknown, 0, std::string(p, ke)});
+                return false;
             }
             break;
         case 'g': {
             // The name is the rest of the line, blanks included, without its line end.
             const char* le = lineEnd(ke, e);
             std::string name(ke, le > ke && le[-1] == '\r' ? le - 1 : le);
-            auto found = r.byname.find(name);
-            if constexpr (!Fill) {
-                if (found == r.byname.end()) {
-                    GlmGroup* group = new GlmGroup;
-                    group->name = name;
-                    group->next = m.groups;
-                    m.groups = group;
-                    m.groupcount++;
-                    found = r.byname.emplace(std::move(name), unsigned(r.groups.size())).first;
-                    r.groups.push_back(group);
+            if constexpr (Fill) {
+                const auto found = r.byname.find(name);
+                if (found != r.byname.end()) // it is, unless the file changed between the passes
+                    c.group = found->second;
+            } else {
+                auto found = part.groupnumbers.find(name);
+                if (found == part.groupnumbers.end()) {
+                    found = part.groupnumbers.emplace(name, unsigned(part.groups.size())).first;
+                    part.groups.push_back(std::move(name));
+                    part.groupcounts.push_back(0);
                 }
-                r.events.push_back({int(found->second), std::string()});
-            }
-            if (found != r.byname.end())
                 c.group = found->second;
+                part.events.push_back({ObjEvent::Group, c.group, std::string()});
+            }
             break;
         }
         case 'm':
             if constexpr (!Fill) {
-                // A second library replaces the first; a line without a name is ignored.
-                const std::string library = firstWord(ke);
-                if (!library.empty()) {
-                    m.mtllib = library;
-                    glmReadMTL(&m, library.c_str());
-                }
+                // A line without a name is ignored.
+                std::string library = firstWord(ke);
+                if (!library.empty())
+                    part.events.push_back({ObjEvent::Library, 0, std::move(library)});
             }
             break;
         case 'u':
             if constexpr (!Fill)
-                r.events.push_back({-1, firstWord(ke)});
+                part.events.push_back({ObjEvent::Material, 0, firstWord(ke)});
             break;
         default: // comments and every statement without a meaning here
             break;
         }
         p = lineEnd(ke, e);
     }
+    return true;
 }
 
-void objFirstPass(ObjReader& r, unsigned parts, uint64_t size) {
-    GlmModel& m = *r.model;
-    GlmGroup* group = new GlmGroup;
-    group->name = "default";
-    m.groups = group;
-    m.groupcount = 1;
-    r.groups.push_back(group);
-    r.byname.emplace("default", 0);
-
-    ObjCursor c;
-    std::vector<unsigned> unused;
-    std::vector<std::string> none;
-    r.parts.emplace_back();
-    LineBlocks blocks{r.fd, 0, UINT64_MAX, r.blocksize, {}};
-    const char *b, *e;
-    while (blocks.next(b, e)) {
-        objRun<false>(r, c, unused, none, b, e);
-        const uint64_t at = blocks.offset();
-        if (r.parts.size() < parts && !r.pending && at >= size * r.parts.size() / parts && at < size) {
-            ObjPart part;
-            part.begin = at;
-            part.cursor = c;
-            part.cursor.face = false;
-            part.fill.reserve(r.groups.size());
-            for (GlmGroup* g : r.groups)
-                part.fill.push_back(g->trianglecount);
-            r.candidate = std::move(part);
-            r.pending = true;
-            if (!c.face)
-                keepPending(r);
+// Where the parts begin: near equal shares of the file, each moved on to the next line whose
+// first token is not a face item (a file that is one long face stays one part).
+std::vector<uint64_t> objBoundaries(int fd, uint64_t size, unsigned parts) {
+    std::vector<uint64_t> begins = {0};
+    for (unsigned i = 1; i < parts; i++) {
+        const uint64_t target = size * i / parts;
+        if (target <= begins.back())
+            continue;
+        LineBlocks blocks{fd, target - 1, size, 1u << 16, {}};
+        const char *b, *e;
+        bool partial = true; // the line that target - 1 is on
+        uint64_t found = 0;
+        while (!found && blocks.next(b, e)) {
+            for (const char* p = b; p < e && !found; p = lineEnd(p, e) + 1) {
+                if (partial) {
+                    partial = false;
+                    continue;
+                }
+                const char* k = skipBlanks(p);
+                if (*k != '\n' && !isItem(k))
+                    found = blocks.at + uint64_t(p - b);
+            }
         }
+        if (found > begins.back() && found < size)
+            begins.push_back(found);
     }
-    r.pending = false;
-    r.end = blocks.pos;
-    m.vertexcount = c.vertices;
-    m.normalcount = c.normals;
-    m.texcoordcount = c.texcoords;
-    m.trianglecount = c.triangles;
+    return begins;
 }
 
-void objSecondPass(ObjReader& r, size_t index) {
-    ObjPart& part = r.parts[index];
-    const uint64_t end = index + 1 < r.parts.size() ? r.parts[index + 1].begin : r.end;
-    ObjCursor c = part.cursor;
-    std::vector<unsigned> fill = std::move(part.fill);
-    fill.resize(r.groups.size(), 0);
-    LineBlocks blocks{r.fd, part.begin, end, r.blocksize, {}};
+void objFirstPass(ObjReader& r, ObjPart& part) {
+    LineBlocks blocks{r.fd, part.begin, part.end, r.blocksize, {}};
     const char *b, *e;
     while (blocks.next(b, e))
-        objRun<true>(r, c, fill, part.warnings, b, e);
-    if (c.face) // the first pass put the boundary where the face ends
-        closeFace(c, part.warnings);
+        if (!objRun<false>(r, part, part.counted, b, e))
+            return;
+    part.end = blocks.pos; // the last part reads to the end of the file, wherever that is now
+}
+
+// Acts on the parts' events in file order and adds up their counts: creates the groups, reads
+// the material library, ends the process at an unknown keyword, and gives every part the state
+// that a reading of the whole file would have at its beginning.
+void objMergeCounts(ObjReader& r) {
+    GlmModel& m = *r.model;
+    ObjCursor total;
+    for (ObjPart& part : r.parts) {
+        part.start = total;
+        part.fill.reserve(r.groups.size());
+        for (const GlmGroup* g : r.groups)
+            part.fill.push_back(g->trianglecount);
+        std::vector<unsigned> model(part.groups.size(), 0); // the model's number of each part group
+        model[0] = total.group;
+        for (ObjEvent& event : part.events) {
+            switch (event.kind) {
+            case ObjEvent::Group: {
+                const std::string& name = part.groups[event.group];
+                auto found = r.byname.find(name);
+                if (found == r.byname.end()) {
+                    GlmGroup* group = new GlmGroup;
+                    group->name = name;
+                    group->next = m.groups;
+                    m.groups = group;
+                    m.groupcount++;
+                    found = r.byname.emplace(name, unsigned(r.groups.size())).first;
+                    r.groups.push_back(group);
+                }
+                model[event.group] = found->second;
+                r.uses.push_back({int(found->second), std::string()});
+                break;
+            }
+            case ObjEvent::Material:
+                r.uses.push_back({-1, std::move(event.name)});
+                break;
+            case ObjEvent::Library: // a second library replaces the first
+                m.mtllib = event.name;
+                glmReadMTL(&m, event.name.c_str());
+                break;
+            case ObjEvent::Unknown:
+                printf("glmFirstPass(): Unknown token \"%s\".\n", event.name.c_str());
+                exit(1);
+            }
+        }
+        for (size_t k = 0; k < part.groups.size(); k++)
+            r.groups[model[k]]->trianglecount += part.groupcounts[k];
+        total.vertices += part.counted.vertices;
+        total.normals += part.counted.normals;
+        total.texcoords += part.counted.texcoords;
+        total.triangles += part.counted.triangles;
+        total.line += part.counted.line - 1;
+        total.group = model[part.counted.group];
+    }
+    m.vertexcount = total.vertices;
+    m.normalcount = total.normals;
+    m.texcoordcount = total.texcoords;
+    m.trianglecount = total.triangles;
+}
+
+void objSecondPass(ObjReader& r, ObjPart& part) {
+    ObjCursor c = part.start;
+    part.fill.resize(r.groups.size(), 0);
+    LineBlocks blocks{r.fd, part.begin, part.end, r.blocksize, {}};
+    const char *b, *e;
+    while (blocks.next(b, e))
+        objRun<true>(r, part, c, b, e);
+    if (c.face) // the next part's first token ends it
+        closeFace(c, part);
+}
+
+// Runs pass(r, part) for every part on r.threads threads, this one among them, each taking the
+// next part not yet taken: faces cost more to count than vertices, so parts of equal size are not
+// equal work. The parts write to disjoint slots of the model, so they need no lock.
+void forEachPart(ObjReader& r, void (*pass)(ObjReader&, ObjPart&)) {
+    std::atomic<size_t> next{0};
+    const auto work = [&r, &next, pass] {
+        for (size_t i; (i = next++) < r.parts.size();)
+            pass(r, r.parts[i]);
+    };
+    std::vector<std::thread> threads;
+    for (unsigned k = 1; k < r.threads; k++) {
+        try {
+            threads.emplace_back(work);
+        } catch (const std::system_error&) { // no more threads to be had: fewer do the work
+            break;
+        }
+    }
+    work();
+    for (std::thread& t : threads)
+        t.join();
 }
 
 // Removes the triangles the second pass left without a vertex, renumbering the groups' lists.
 void dropBadTriangles(GlmModel& m) {
-    size_t t = 0;
-    while (t < m.triangles.size() && m.triangles[t].vertexindices[0] != 0)
-        t++;
-    if (t == m.triangles.size())
-        return;
     const unsigned dropped = ~0u;
     std::vector<unsigned> renumber(m.triangles.size(), dropped);
     unsigned kept = 0;
-    for (t = 0; t < m.triangles.size(); t++)
+    for (size_t t = 0; t < m.triangles.size(); t++)
         if (m.triangles[t].vertexindices[0] != 0) {
             renumber[t] = kept;
             m.triangles[kept++] = m.triangles[t];
@@ -733,10 +877,9 @@ GlmModel* glmReadOBJWith(const char* filename, unsigned parts, unsigned blocksiz
     }
     printf(": open data file \"%s\".\n", filename);
     const uint64_t size = uint64_t(st.st_size);
-    if (parts == 0) { // one per core, none smaller than a few megabytes
-        const uint64_t cores = std::max(1u, std::min(8u, std::thread::hardware_concurrency()));
-        parts = unsigned(std::max<uint64_t>(1, std::min(cores, size >> 22)));
-    }
+    const unsigned cores = std::max(1u, std::min(8u, std::thread::hardware_concurrency()));
+    if (parts == 0) // four per core, none smaller than a few megabytes
+        parts = unsigned(std::max<uint64_t>(1, std::min<uint64_t>(4 * cores, size >> 22)));
 
     GlmModel* model = new GlmModel;
     model->path = filename;
@@ -744,51 +887,72 @@ GlmModel* glmReadOBJWith(const char* filename, unsigned parts, unsigned blocksiz
     r.model = model;
     r.fd = fd;
     r.blocksize = blocksize ? blocksize : 1;
-    objFirstPass(r, parts, size);
+    r.threads = std::min(parts, cores);
+    GlmGroup* group = new GlmGroup;
+    group->name = "default";
+    model->groups = group;
+    model->groupcount = 1;
+    r.groups.push_back(group);
+    r.byname.emplace("default", 0);
+
+    const std::vector<uint64_t> begins = objBoundaries(fd, size, parts);
+    r.parts.resize(begins.size());
+    for (size_t i = 0; i < begins.size(); i++) {
+        r.parts[i].begin = begins[i];
+        r.parts[i].end = i + 1 < begins.size() ? begins[i + 1] : UINT64_MAX;
+    }
+    forEachPart(r, objFirstPass);
+    objMergeCounts(r);
 
     unsigned material = 0;
     GlmGroup* current = r.groups[0];
-    for (const ObjReader::Event& event : r.events) {
-        if (event.group >= 0) {
-            current = r.groups[size_t(event.group)];
-        } else {
-            material = glmFindMaterial(model, event.material.c_str());
-        }
+    for (const ObjReader::Use& use : r.uses) {
+        if (use.group >= 0)
+            current = r.groups[size_t(use.group)];
+        else
+            material = glmFindMaterial(model, use.material.c_str());
         current->material = material;
     }
 
+    // The triangles, most of the model's memory, get theirs on a thread of their own meanwhile.
+    std::thread triangles;
+    if (r.threads > 1)
+        triangles = std::thread([model] { glmAllocate(model->triangles, model->trianglecount); });
+    else
+        glmAllocate(model->triangles, model->trianglecount);
     glmAllocate(model->vertices, 3 * (size_t(model->vertexcount) + 1));
     if (model->normalcount)
         glmAllocate(model->normals, 3 * (size_t(model->normalcount) + 1));
     if (model->texcoordcount)
         glmAllocate(model->texcoords, 2 * (size_t(model->texcoordcount) + 1));
-    glmAllocate(model->triangles, model->trianglecount);
     for (GlmGroup* g : r.groups)
         glmAllocate(g->triangles, g->trianglecount);
+    if (triangles.joinable())
+        triangles.join();
 
-    std::vector<std::thread> threads;
-    for (size_t i = 1; i < r.parts.size(); i++)
-        threads.emplace_back(objSecondPass, std::ref(r), i);
-    objSecondPass(r, 0);
-    for (std::thread& t : threads)
-        t.join();
+    forEachPart(r, objSecondPass);
     close(fd);
 
-    // Warnings in file order; a broken file lists its first few and counts the rest.
-    const size_t listed = 10;
+    // Warnings in file order: the first few, then how many more.
     size_t warned = 0;
-    for (const ObjPart& part : r.parts)
+    for (const ObjPart& part : r.parts) {
         for (const std::string& text : part.warnings)
-            if (warned++ < listed)
+            if (warned++ < listedWarnings)
                 fputs(text.c_str(), stderr);
-    if (warned > listed)
-        fprintf(stderr, "glmReadOBJ() warning: %zu more faces with bad items not listed.\n", warned - listed);
-    dropBadTriangles(*model);
+        warned += part.warned - part.warnings.size();
+    }
+    if (warned > listedWarnings)
+        fprintf(stderr, "glmReadOBJ() warning: %zu more warnings not listed.\n", warned - listedWarnings);
+    for (const ObjPart& part : r.parts)
+        if (part.dropped) {
+            dropBadTriangles(*model);
+            break;
+        }
     return model;
 }
 
 GlmModel* glmReadOBJ(const char* filename) {
-    return glmReadOBJWith(filename, 0, 1u << 20);
+    return glmReadOBJWith(filename, 0, 256u << 10); // blocks that stay in the cache while parsed
 }
 
 // ============================================================================================
