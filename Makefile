@@ -3,7 +3,7 @@
 #              the unit tests a second time under AddressSanitizer + UndefinedBehaviorSanitizer)
 PACKAGES := build-essential cmake pkg-config python3 libglut-dev libgl-dev libglu1-mesa-dev \
             libgl1-mesa-dri libgtest-dev libgmock-dev libbenchmark-dev libfast-float-dev \
-            libtinyobjloader-dev xvfb xauth xdotool x11-apps imagemagick
+            libtinyobjloader-dev xvfb xauth xdotool x11-apps x11-utils imagemagick
 JOBS ?= $(shell nproc)
 # -noreset: Xvfb would otherwise reset, refusing connections, each time its last client leaves.
 XVFB := xvfb-run -a -s "-screen 0 1280x1024x24 -noreset"

@@ -86,6 +86,10 @@ void glmDelete(GlmModel* model);
 // ---- Reading ----
 GlmModel* glmReadOBJ(const char* filename);             // never null; unreadable file exits 1
 void glmReadMTL(GlmModel* model, const char* name);     // name as written on the mtllib line
+// glmReadOBJ with its tuning open to tests and benchmarks: both passes cut the file into `parts`
+// parts (0: a few per core for a large file), read in parallel, one core each at most, in blocks
+// of `blocksize` bytes. The model and the messages are the same whatever the two values.
+GlmModel* glmReadOBJWith(const char* filename, unsigned parts, unsigned blocksize);
 
 // ---- Normals, bounds ----
 void glmFacetNormals(GlmModel* model);

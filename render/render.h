@@ -67,5 +67,22 @@ void drawstr18(double x, double y, const char* format, ...) __attribute__((forma
 void drawstr12(double x, double y, const char* format, ...) __attribute__((format(printf, 3, 4)));
 void aide(double x, double y, double z, double xp, double yp, double zp); // the whole overlay
 
+// ---- Spacecraft and planet (models.cpp) ----
+extern GlmModel* pmodel;  // the chaser, read on its first drawing, kept until exit
+extern GlmModel* pmodel2; // the target, read on its first drawing, kept until exit
+
+// The chaser at (x, y, z), its probe towards the target. Reads data/chasseur.obj on first use.
+void drawmodel(double x, double y, double z);
+// The target at (x, y, z), its port towards -y, and the planet 40 below it along -x with its wire
+// grid turning with the simulated time. Reads data/cible.obj on first use.
+void drawmodel2(double x, double y, double z);
+
 // ---- The frame (frame.cpp) ----
 void DrawGLScene(); // the display callback
+// The camera of the current view mode (look, rot, spin_x, spin_y, sdepth), applied on top of the
+// modelview matrix in force.
+void camera(double x, double y, double z);
+// The chaser's trail as one line strip, from sample nx - 1 back to sample 1, white within 0.2 of the
+// orbital plane, red above, blue below. Draws nothing when the history holds fewer than nx samples.
+void drawtrail(const std::vector<double>& x, const std::vector<double>& y, const std::vector<double>& z,
+               int nx);

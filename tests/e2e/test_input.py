@@ -8,12 +8,14 @@ import time
 import harness
 
 RESET = "fichier de donnees:   %s!   \n"
+LOADED = ': open data file "data/cible.obj".\n'  # the last line of the first frame's model reading
 
 
 def started(binary, env=None):
     p = harness.Program(binary, env=env)
     p.wait_window()
     p.wait_output(RESET % "data/fo.in")
+    p.wait_output(LOADED)
     return p
 
 
@@ -47,7 +49,7 @@ def test_menu_run_reset_and_scenarios(binary):
     p = started(binary)
     try:
         p.choose("[k] raz Kul en cours")
-        p.wait_output(RESET % "data/fo.in" + RESET % "data/fo.in")
+        p.wait_output(LOADED + RESET % "data/fo.in")
         # Entries 3 and 4 of the submenu look alike and read different files.
         p.choose("cas initiaux ", 3)
         p.wait_output("\n3\n" + RESET % "data/fo3.in")

@@ -1,7 +1,9 @@
 """Start-up as a user sees it: the console banner, then the window."""
-import os
+import re
 import shutil
+import subprocess
 import tempfile
+import time
 
 import harness
 
@@ -32,15 +34,34 @@ def test_banner_then_window(binary):
 
 
 def test_missing_data_folder(binary):
+    """Without data/ the run starts all the same: the missing scenario is reported and the window
+    opens; the first frame then finds no model file and ends the process with status 1. That can
+    happen before xdotool would see the window, so the X server's own record of top-level windows
+    created and mapped is what shows the window opened."""
     empty = tempfile.mkdtemp()
-    p = harness.Program(binary, cwd=empty)
+    watch = subprocess.Popen(["xev", "-root", "-event", "substructure"], stdout=subprocess.PIPE, text=True)
     try:
-        p.wait_window()
-        p.wait_output(FIRST_RESET)
-        assert ': can\'t open data file "data/fo.in".' in p.stderr(), p.stderr()
+        time.sleep(0.5)  # xev is listening
+        p = harness.Program(binary, cwd=empty)
+        try:
+            assert p.wait_exit(20.0) == 1, "a missing model file must end the run with status 1"
+            assert p.stdout().endswith(FIRST_RESET), p.stdout()[-200:]
+            err = p.stderr()
+            scenario = err.find(': can\'t open data file "data/fo.in".\n')
+            model = err.find('glmReadOBJ() failed: can\'t open data file "data/chasseur.obj".\n')
+            assert 0 <= scenario < model, err
+            assert err.endswith('"data/chasseur.obj".\n'), err
+        finally:
+            p.close()
+        time.sleep(0.3)
     finally:
-        p.close()
+        watch.terminate()
+        events = watch.communicate()[0]
         shutil.rmtree(empty)
+    created = re.findall(r"CreateNotify.*\n.*window (0x[0-9a-f]+), \(0,0\), width 800, height 800\n.*override NO",
+                         events)
+    mapped = re.findall(r"MapNotify.*\n.*window (0x[0-9a-f]+), override NO", events)
+    assert set(created) & set(mapped), "no 800 x 800 window was mapped:\n" + events
 
 
 if __name__ == "__main__":
