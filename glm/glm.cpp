@@ -313,8 +313,7 @@ static const int64_t glmWeldExactKey = int64_t(1) << 50; // plus a far coordinat
 static const double glmWeldMargin = 1.0 / 256.0;         // well above the rounding of the cell quotients
 
 struct GlmWeldAxis {
-    int64_t home;   // the cell the coordinate lies in
-    int64_t lo, hi; // the cells where a representative matching it may lie
+    int64_t lo, hi; // the first and last cell to search
 };
 
 struct GlmWeldSlot {
@@ -327,19 +326,34 @@ struct GlmWeldGrid {
     double width = 0.0;             // of a cell: 2 * epsilon
     std::vector<unsigned> next;     // per representative: the one put before it in its cell, 0 at the end
     std::vector<GlmWeldSlot> table; // open addressing, power-of-two size, at most half full
-    size_t used = 0;                // occupied slots
 };
 
-static GlmWeldAxis glmWeldAxis(float v, double width) {
+// floor() for the quotients here, which stay well inside the range of int64_t; a plain cast is much
+// cheaper than the library call on the hot path.
+static int64_t glmWeldFloor(double q) {
+    const int64_t t = int64_t(q);
+    return t > q ? t - 1 : t;
+}
+
+// The key of a coordinate's cell along one axis.
+static int64_t glmWeldCell(float v, double width) {
     const double q = v / width;
     if (std::fabs(q) >= glmWeldFar) {
         uint32_t bits;
         memcpy(&bits, &v, sizeof bits);
-        const int64_t key = glmWeldExactKey + bits;
-        return {key, key, key};
+        return glmWeldExactKey + bits;
     }
-    return {int64_t(std::floor(q)), int64_t(std::floor(q - 0.5 - glmWeldMargin)),
-            int64_t(std::floor(q + 0.5 + glmWeldMargin))};
+    return glmWeldFloor(q);
+}
+
+// The cells along one axis where a representative matching the coordinate may lie.
+static GlmWeldAxis glmWeldAxis(float v, double width) {
+    const double q = v / width;
+    if (std::fabs(q) >= glmWeldFar) {
+        const int64_t key = glmWeldCell(v, width);
+        return {key, key};
+    }
+    return {glmWeldFloor(q - 0.5 - glmWeldMargin), glmWeldFloor(q + 0.5 + glmWeldMargin)};
 }
 
 // The cell of a representative, worked out again from its coordinates rather than stored: the
@@ -347,7 +361,7 @@ static GlmWeldAxis glmWeldAxis(float v, double width) {
 // miss per lookup.
 static void glmWeldHome(const GlmWeldGrid& grid, unsigned r, int64_t* key) {
     for (int k = 0; k < 3; k++)
-        key[k] = glmWeldAxis(grid.reps[3 * size_t(r) + k], grid.width).home;
+        key[k] = glmWeldCell(grid.reps[3 * size_t(r) + k], grid.width);
 }
 
 static uint64_t glmWeldHash(const int64_t* key) {
@@ -375,26 +389,10 @@ static size_t glmWeldFind(const GlmWeldGrid& grid, const int64_t* key, uint64_t 
 }
 
 static void glmWeldInsert(GlmWeldGrid& grid, unsigned r) {
-    if (2 * (grid.used + 1) > grid.table.size()) {
-        std::vector<GlmWeldSlot> old(2 * grid.table.size());
-        old.swap(grid.table);
-        const size_t mask = grid.table.size() - 1;
-        for (const GlmWeldSlot& slot : old)
-            if (slot.head != 0) {
-                int64_t own[3];
-                glmWeldHome(grid, slot.head, own);
-                size_t s = size_t(glmWeldHash(own)) & mask;
-                while (grid.table[s].head != 0)
-                    s = (s + 1) & mask;
-                grid.table[s] = slot;
-            }
-    }
     int64_t key[3];
     glmWeldHome(grid, r, key);
     const uint64_t hash = glmWeldHash(key);
     GlmWeldSlot& slot = grid.table[glmWeldFind(grid, key, hash)];
-    if (slot.head == 0)
-        grid.used++;
     grid.next[r] = slot.head;
     slot.head = r;
     slot.tag = uint32_t(hash >> 32);
@@ -412,7 +410,11 @@ static unsigned glmWeldInto(const float* vectors, unsigned n, float epsilon, flo
         grid.reps = reps;
         grid.width = 2.0 * double(epsilon);
         grid.next.resize(size_t(n) + 1);
-        grid.table.resize(1024);
+        // Sized once for the most cells n vectors can fill, so that it never needs to grow.
+        size_t slots = 1024;
+        while (slots < 2 * size_t(n))
+            slots *= 2;
+        grid.table.resize(slots);
     }
     unsigned count = 0;
     for (unsigned i = 1; i <= n; i++) {
