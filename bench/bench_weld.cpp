@@ -8,9 +8,6 @@
 
 #include "glm.h"
 
-// Until the library's helper section is merged, its weak stand-ins supply glmEqual and friends.
-#include "../tests/unit/glm_core_standins.cpp"
-
 namespace {
 const float epsilon = 1e-4f;
 

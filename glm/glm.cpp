@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -18,6 +19,7 @@
 #include <system_error>
 #include <thread>
 #include <unordered_map>
+#include <utility>
 
 // A failed precondition: report it under the library's own name and stop at once. The message
 // names the failed expression as the caller wrote it.
@@ -1211,27 +1213,6 @@ unsigned glmList(GlmModel* model, unsigned mode) {
 // ============================================================================================
 // Writing: OBJ and MTL
 // ============================================================================================
-
-// The headers these last sections need, kept here so that the sections above stay untouched.
-#include <algorithm>
-#include <climits>
-#include <cmath>
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <utility>
-
-// The precondition check, for when this part of the file is built without the sections above.
-#ifndef glmAssert
-[[noreturn]] static void glmFail(unsigned line, const char* expr) {
-    fprintf(stderr, "%s:%u: failed assertion `%s'\n", "glm", line, expr);
-    fflush(stderr);
-    abort();
-}
-#define glmAssert(e) ((e) ? (void)0 : glmFail(__LINE__, #e))
-#define glmAssertArray(a) (!(a).empty() ? (void)0 : glmFail(__LINE__, #a))
-#endif
 
 // How many of the entries 1..count an array of `per` floats per entry really holds, so that a count
 // which disagrees with its array never sends a loop past the array's end.

@@ -6,10 +6,6 @@
 
 #include "glm_models.h"
 
-// The reader lives in another section of the library. Until that section is built, the weak reference
-// leaves glmReadOBJ null and these tests skip instead of breaking the link.
-#pragma weak glmReadOBJ
-
 namespace {
 // Three vertices and a fourth one, two triangles in two groups, every optional array present.
 GlmModelPtr sample() {
@@ -70,8 +66,6 @@ void expectCorners(const GlmModel* back, unsigned at, std::vector<unsigned> v, s
 } // namespace
 
 TEST(ObjRoundTrip, SmoothTexturedWithMaterials) {
-    if (!glmReadOBJ)
-        GTEST_SKIP() << "the OBJ reader is not part of this build yet";
     const std::string dir = glmTestDir();
     GlmModelPtr m = sample();
     GlmModelPtr back =
@@ -110,8 +104,6 @@ TEST(ObjRoundTrip, SmoothTexturedWithMaterials) {
 }
 
 TEST(ObjRoundTrip, FlatNormalsComeBackAsTheNormals) {
-    if (!glmReadOBJ)
-        GTEST_SKIP() << "the OBJ reader is not part of this build yet";
     const std::string dir = glmTestDir();
     GlmModelPtr m = sample();
 
@@ -129,8 +121,6 @@ TEST(ObjRoundTrip, FlatNormalsComeBackAsTheNormals) {
 }
 
 TEST(ObjRoundTrip, PositionsOnly) {
-    if (!glmReadOBJ)
-        GTEST_SKIP() << "the OBJ reader is not part of this build yet";
     const std::string dir = glmTestDir();
     GlmModelPtr m = sample();
     GlmModelPtr back = writeAndRead(m.get(), dir + "plain.obj", 0);
