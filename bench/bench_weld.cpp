@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "glm.h"
+#include "glm_weld_reference.h"
 
 namespace {
 const float epsilon = 1e-4f;
@@ -27,24 +28,6 @@ std::vector<float> sample(unsigned n, unsigned seed) {
     return v;
 }
 
-// The plain search, every vector against every representative so far.
-unsigned quadratic(std::vector<float>& vectors, unsigned n) {
-    std::vector<float> reps(3, 0.0f);
-    unsigned count = 0;
-    for (unsigned i = 1; i <= n; i++) {
-        unsigned found = 0;
-        for (unsigned j = 1; j <= count && found == 0; j++)
-            if (glmEqual(&reps[3 * j], &vectors[3 * i], epsilon))
-                found = j;
-        if (found == 0) {
-            reps.insert(reps.end(), &vectors[3 * i], &vectors[3 * i] + 3);
-            found = ++count;
-        }
-        vectors[3 * i] = float(found);
-    }
-    return count;
-}
-
 double millisecondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 }
@@ -61,7 +44,8 @@ int main() {
     }
     std::vector<float> v = sample(20000, 2024);
     const auto start = std::chrono::steady_clock::now();
-    const unsigned count = quadratic(v, 20000);
+    std::vector<float> reps;
+    const unsigned count = referenceWeld(v, 20000, epsilon, reps);
     printf("quadratic search: %5u vectors -> %7u representatives in %9.1f ms\n", 20000u, count,
            millisecondsSince(start));
     return 0;

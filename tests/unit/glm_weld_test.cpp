@@ -11,26 +11,9 @@
 #include <tuple>
 
 #include "glm_models.h"
+#include "glm_weld_reference.h"
 
 namespace {
-// The plain search: every vector against every representative found so far, lowest first.
-unsigned referenceWeld(std::vector<float>& vectors, unsigned n, float epsilon, std::vector<float>& reps) {
-    reps.assign(3, 0.0f);
-    unsigned count = 0;
-    for (unsigned i = 1; i <= n; i++) {
-        unsigned found = 0;
-        for (unsigned j = 1; j <= count && found == 0; j++)
-            if (glmEqual(&reps[3 * j], &vectors[3 * i], epsilon))
-                found = j;
-        if (found == 0) {
-            reps.insert(reps.end(), &vectors[3 * i], &vectors[3 * i] + 3);
-            found = ++count;
-        }
-        vectors[3 * i] = static_cast<float>(found);
-    }
-    return count;
-}
-
 // Welds `vectors` (entries 1..n) both ways and compares the counts, the representatives bit for bit
 // and every index written back. Returns the number of representatives.
 unsigned expectSameAsReference(const std::vector<float>& vectors, float epsilon) {
