@@ -1,7 +1,7 @@
 // The OBJ and MTL readers: every face form, fans, groups, materials, the fatal errors, hostile
 // input, and a parallel reading that must equal the sequential one.
-#include <gtest/gtest.h>
 #include <dirent.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -489,7 +489,8 @@ TEST(ObjReader, ExitHookLetsAHarnessGoOnWithNothingLeft) {
         } catch (const Ended& e) {
             status = e.status;
         }
-        const std::string out = testing::internal::GetCapturedStdout() + testing::internal::GetCapturedStderr();
+        const std::string out =
+            testing::internal::GetCapturedStdout() + testing::internal::GetCapturedStderr();
         EXPECT_EQ(status, 1) << name;
         EXPECT_TRUE(out.find("Unknown token \"vp\"") != std::string::npos ||
                     out.find("can't open material file") != std::string::npos ||
