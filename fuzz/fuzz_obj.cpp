@@ -4,13 +4,17 @@
 //
 // Each input is read twice: in one part and one block, as the simulator reads a file this small (a
 // block of exactly the file's size, rather than the simulator's 256 KiB one, whose zeroing would take
-// most of the run's time), and cut into three parts read in blocks of a few bytes. The reader promises the
-// same model whatever the parts and blocks, so any difference between the two is a defect and stops the run.
+// most of the run's time), and cut into three parts read in blocks of a few bytes. The reader promises
+// the same model and the same messages whatever the parts and blocks, so any difference between the
+// two is a defect and stops the run.
 //
 // A file the reader refuses (an unknown "v" statement, a library that cannot be opened) would end the
 // process; glmExit is pointed at a function that throws instead, and the reading ends here.
 #include "fuzz_files.h"
 #include "glm.h"
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -31,15 +35,39 @@ struct Ended {
 
 const char separator[] = "\n#MTL\n";
 
-// The model, or null with the status the reader would have ended the process with.
-GlmModel* read(const std::string& obj, unsigned parts, unsigned blocksize, int& status) {
+// The model, or null with the status the reader would have ended the process with; what the reading
+// printed on standard output and standard error goes to `messages`.
+GlmModel* read(const std::string& obj, unsigned parts, unsigned blocksize, int& status,
+               std::string& messages) {
+    static const std::string log = fuzz::path("messages.txt");
+    fflush(stdout);
+    fflush(stderr);
+    const int out = dup(1), err = dup(2);
+    const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(fd, 1);
+    dup2(fd, 2);
+    close(fd);
+    GlmModel* model = nullptr;
     status = 0;
     try {
-        return glmReadOBJWith(obj.c_str(), parts, blocksize);
+        model = glmReadOBJWith(obj.c_str(), parts, blocksize);
     } catch (const Ended& e) {
         status = e.status;
-        return nullptr;
     }
+    fflush(stdout);
+    fflush(stderr);
+    dup2(out, 1);
+    dup2(err, 2);
+    close(out);
+    close(err);
+    messages.clear();
+    if (FILE* f = fopen(log.c_str(), "rb")) {
+        char block[4096];
+        for (size_t n; (n = fread(block, 1, sizeof block, f)) > 0;)
+            messages.append(block, n);
+        fclose(f);
+    }
+    return model;
 }
 
 [[noreturn]] void differ(const char* what) {
@@ -128,10 +156,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     int status = 0, split = 0;
-    GlmModel* whole = read(obj, 1, unsigned(size) + 1, status);
-    GlmModel* parts = read(obj, 3, 1 + unsigned(size % 16), split);
+    std::string said, splitsaid;
+    GlmModel* whole = read(obj, 1, unsigned(size) + 1, status, said);
+    GlmModel* parts = read(obj, 3, 1 + unsigned(size % 16), split, splitsaid);
     if ((whole == nullptr) != (parts == nullptr) || status != split)
         differ("whether the file is refused");
+    if (said != splitsaid)
+        differ("their messages");
     if (whole) {
         compare(*whole, *parts);
         process(whole, out);
