@@ -63,7 +63,7 @@ bench: build
 fuzz-replay: build-fuzz
 	@set -e; for t in $(FUZZERS); do \
 	  case $$t in obj) ext=$(FUZZ_EXT_obj);; scenario) ext=$(FUZZ_EXT_scenario);; ppm) ext=$(FUZZ_EXT_ppm);; esac; \
-	  files=$$(ls fuzz/corpus/$$t/* tests/data/*.$$ext); \
+	  files=$$(find fuzz/corpus/$$t -type f; find tests/data -maxdepth 1 -name "*.$$ext"); \
 	  echo "fuzz_$$t: replaying $$(echo $$files | wc -w) files"; \
 	  build-fuzz/fuzz/fuzz_$$t -close_fd_mask=3 $$files >build-fuzz/replay-$$t.log 2>&1 \
 	    || { tail -n 80 build-fuzz/replay-$$t.log; exit 1; }; \
