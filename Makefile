@@ -1,14 +1,28 @@
 # make run   : install what is missing, build, start the simulator from the repository root
 # make test  : install what is missing, build, run every test (GL and end-to-end ones under Xvfb,
-#              the unit tests a second time under AddressSanitizer + UndefinedBehaviorSanitizer)
+#              the unit and end-to-end tests a second time under AddressSanitizer +
+#              UndefinedBehaviorSanitizer, the fuzz corpora replayed and each fuzzer run briefly)
+# make fuzz  : the long fuzzing campaign, FUZZ_TIME seconds per fuzzer, two at a time; then
+#              `make fuzz-corpus` folds what it found into the committed corpora of fuzz/corpus/
 PACKAGES := build-essential cmake pkg-config python3 libglut-dev libgl-dev libglu1-mesa-dev \
             libgl1-mesa-dri libgtest-dev libgmock-dev libbenchmark-dev libfast-float-dev \
-            libtinyobjloader-dev xvfb xauth xdotool x11-apps x11-utils imagemagick
+            libtinyobjloader-dev xvfb xauth xdotool x11-apps x11-utils imagemagick \
+            clang libclang-rt-14-dev
 JOBS ?= $(shell nproc)
 # -noreset: Xvfb would otherwise reset, refusing connections, each time its last client leaves.
 XVFB := xvfb-run -a -s "-screen 0 1280x1024x24 -noreset"
 
-.PHONY: all deps build build-asan run test bench clean
+.PHONY: all deps build build-asan build-fuzz run test bench clean fuzz fuzz-short fuzz-replay fuzz-corpus
+
+# The fuzz targets of fuzz/, and the files of tests/data/ each one also replays.
+FUZZERS := obj scenario ppm
+FUZZ_EXT_obj := obj
+FUZZ_EXT_scenario := in
+FUZZ_EXT_ppm := ppm
+FUZZ_TIME ?= 1200
+# -max_len: small inputs reach the same code far faster than whole models do.
+# -close_fd_mask=3: the readers' messages would slow the runs down; libFuzzer's own reports still show.
+FUZZ_FLAGS := -timeout=10 -max_len=8192 -close_fd_mask=3 -print_final_stats=1
 
 all: build
 
@@ -21,18 +35,67 @@ build: deps
 
 build-asan: deps
 	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DRENDEZVOUS_SANITIZE=ON >/dev/null
-	cmake --build build-asan -j $(JOBS) --target unit_tests
+	cmake --build build-asan -j $(JOBS) --target unit_tests rendezvous
+
+build-fuzz: deps
+	cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+	      -DRENDEZVOUS_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
+	cmake --build build-fuzz -j $(JOBS) --target $(FUZZERS:%=fuzz_%)
 
 run: build
 	./build/rendezvous
 
-test: build build-asan
+# Leaks inside the GL driver and GLUT are theirs, listed in tools/lsan.supp; the program's are not.
+SAN_ENV := ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tools/lsan.supp:print_suppressions=0
+
+test: build build-asan build-fuzz
 	$(XVFB) ctest --test-dir build --output-on-failure -j $(JOBS) -LE e2e
 	$(XVFB) ctest --test-dir build --output-on-failure -L e2e
-	ASAN_OPTIONS=detect_leaks=1 ctest --test-dir build-asan --output-on-failure -j $(JOBS) -L unit
+	$(SAN_ENV) ctest --test-dir build-asan --output-on-failure -j $(JOBS) -L unit
+	$(SAN_ENV) $(XVFB) ctest --test-dir build-asan --output-on-failure -L e2e
+	$(MAKE) --no-print-directory fuzz-replay
+	$(MAKE) --no-print-directory fuzz-short
 
 bench: build
 	for b in build/bench/bench_*; do $$b; done
 
+# Every corpus file and every test file of the target's kind, each run once.
+fuzz-replay: build-fuzz
+	@set -e; for t in $(FUZZERS); do \
+	  case $$t in obj) ext=$(FUZZ_EXT_obj);; scenario) ext=$(FUZZ_EXT_scenario);; ppm) ext=$(FUZZ_EXT_ppm);; esac; \
+	  files=$$(find fuzz/corpus/$$t -type f; find tests/data -maxdepth 1 -name "*.$$ext"); \
+	  echo "fuzz_$$t: replaying $$(echo $$files | wc -w) files"; \
+	  build-fuzz/fuzz/fuzz_$$t -close_fd_mask=3 $$files >build-fuzz/replay-$$t.log 2>&1 \
+	    || { tail -n 80 build-fuzz/replay-$$t.log; exit 1; }; \
+	done
+
+# One fuzzer for FUZZ_TIME seconds, from the committed corpus; new inputs go to build-fuzz/corpus/,
+# findings to build-fuzz/artifacts/.
+fuzz-run-%:
+	@mkdir -p build-fuzz/corpus/$* build-fuzz/artifacts
+	@echo "fuzz_$*: $(FUZZ_TIME) s"
+	@build-fuzz/fuzz/fuzz_$* $(FUZZ_FLAGS) -max_total_time=$(FUZZ_TIME) -artifact_prefix=build-fuzz/artifacts/$*- \
+	  build-fuzz/corpus/$* fuzz/corpus/$* >build-fuzz/fuzz-$*.log 2>&1 \
+	  || { tail -n 80 build-fuzz/fuzz-$*.log; exit 1; }
+	@echo "fuzz_$*: $$(grep -E '^#[0-9]+' build-fuzz/fuzz-$*.log | tail -n 1)"
+
+fuzz-short: build-fuzz
+	$(MAKE) --no-print-directory -j 2 FUZZ_TIME=30 $(FUZZERS:%=fuzz-run-%)
+
+fuzz: build-fuzz
+	$(MAKE) --no-print-directory -j 2 $(FUZZERS:%=fuzz-run-%)
+
+# The committed corpora, minimised afresh with what the runs found (fuzz/seed.py wrote the first ones):
+# the fewest inputs that reach every edge (-use_counters=0: hit counts would keep hundreds more), so
+# that they stay small; build-fuzz/corpus/ keeps everything for the next campaign.
+fuzz-corpus: build-fuzz
+	@set -e; for t in $(FUZZERS); do \
+	  rm -rf build-fuzz/merged/$$t; mkdir -p build-fuzz/merged/$$t build-fuzz/corpus/$$t; \
+	  build-fuzz/fuzz/fuzz_$$t -merge=1 -use_counters=0 -close_fd_mask=3 build-fuzz/merged/$$t fuzz/corpus/$$t build-fuzz/corpus/$$t \
+	    >build-fuzz/merge-$$t.log 2>&1 || { tail -n 40 build-fuzz/merge-$$t.log; exit 1; }; \
+	  rm -rf fuzz/corpus/$$t; mv build-fuzz/merged/$$t fuzz/corpus/$$t; \
+	  echo "fuzz/corpus/$$t: $$(ls fuzz/corpus/$$t | wc -l) files"; \
+	done
+
 clean:
-	rm -rf build build-asan
+	rm -rf build build-asan build-fuzz

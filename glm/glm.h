@@ -9,7 +9,8 @@
 // materials are indexed from 0. An empty vector stands for an array the model does not have.
 //
 // Failures: a failed precondition writes "glm:LINE: failed assertion `EXPR'" to standard error and
-// aborts; a file that cannot be opened or written ends the process with status 1.
+// aborts; a file that cannot be opened or written, or an OBJ file with an unknown "v" statement,
+// ends the process with status 1 through glmExit.
 #pragma once
 
 #include <string>
@@ -67,6 +68,12 @@ struct GlmModel {
     GlmGroup* groups = nullptr;         // head of the list, owned by the model
     float origin[3] = {0.0f, 0.0f, 0.0f}; // zero; nothing reads it
 };
+
+// Where the library ends the process, after printing its message: exit by default. A harness that
+// feeds the readers many hostile files in one process (a fuzzer) points it at a function that throws
+// instead, so that the reading after such a file goes on; the reader in progress then releases what it
+// had allocated. The function must not return (if it does, the process still ends).
+extern void (*glmExit)(int status);
 
 // ---- Vector helpers (a vector is 3 floats) ----
 float glmMax(float a, float b);                         // b when b > a, else a
