@@ -317,8 +317,16 @@ template <class F> void forEachStatement(const char* p, const char* e, F f) {
 
 void glmReadMTL(GlmModel* model, const char* name) {
     const std::string path = glmDirName(model->path.c_str()) + name;
-    FILE* file = fopen(path.c_str(), "rb");
+    // Only a regular file is a library: an "mtllib" naming a FIFO, a device such as /dev/zero or a
+    // directory would block or never end. Opened without blocking, so a FIFO is refused, not waited on.
+    FILE* file = nullptr;
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat st;
+    if (fd >= 0 && fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
+        file = fdopen(fd, "rb");
     if (!file) {
+        if (fd >= 0)
+            close(fd);
         fprintf(stderr, "glmReadMTL() failed: can't open material file \"%s\".\n", path.c_str());
         glmEnd(1);
     }

@@ -30,6 +30,8 @@ const char* nomfichier = "data/fo.in"; // init sets it again before the first re
 
 namespace {
 
+constexpr size_t kScenarioBytesMax = 65536; // what Lit2 reads of a file at most
+
 bool isblank_(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
 
 // One item of a scenario file: its key, and where its number goes.
@@ -99,10 +101,12 @@ void Lit2(const char* path, ParaPhy* record) {
         std::fprintf(stderr, ": can't open data file \"%s\".\n", path);
         return;
     }
+    // Eleven short items fit many times over in 64 KiB; the bound keeps a path that names a device
+    // such as /dev/zero from being read forever.
     std::string s;
     char block[4096];
     size_t got;
-    while ((got = std::fread(block, 1, sizeof block, f)) > 0)
+    while (s.size() < kScenarioBytesMax && (got = std::fread(block, 1, sizeof block, f)) > 0)
         s.append(block, got);
     std::fclose(f);
 

@@ -1,6 +1,7 @@
 // The OBJ and MTL readers: every face form, fans, groups, materials, the fatal errors, hostile
 // input, and a parallel reading that must equal the sequential one.
 #include <dirent.h>
+#include <sys/stat.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -499,4 +500,25 @@ TEST(ObjReader, ExitHookLetsAHarnessGoOnWithNothingLeft) {
     }
     EXPECT_EQ(openFiles(), before);
     glmExit = exit;
+}
+
+TEST(ObjReaderDeath, LibraryThatIsNotAFileEndsWithStatus1) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    // A FIFO would block the reader and /dev/zero would never end: both count as unopenable.
+    // Fixed names: the death test's child runs this body again and must find the same paths.
+    const std::string fifo = testing::TempDir() + "glm_fifo_library.mtl";
+    const std::string device = testing::TempDir() + "glm_device_library.mtl";
+    remove(fifo.c_str());
+    remove(device.c_str());
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    ASSERT_EQ(symlink("/dev/zero", device.c_str()), 0);
+    for (const std::string& library : {fifo, device}) {
+        const std::string obj = testing::TempDir() + "glm_names_special_library.obj";
+        writeFile(obj, "mtllib " + library.substr(library.rfind('/') + 1) + "\nv 0 0 0\n");
+        EXPECT_EXIT(glmReadOBJ(obj.c_str()), testing::ExitedWithCode(1),
+                    "^glmReadMTL\\(\\) failed: can't open material file \"" + library + "\"\\.\n$");
+        remove(obj.c_str());
+    }
+    remove(fifo.c_str());
+    remove(device.c_str());
 }

@@ -187,3 +187,11 @@ TEST(Scenario, ShippedScenariosMatchTheirMenuLabels) {
     EXPECT_NE(seen[5].Z0, 0.0); // out of the plane and off the axis
     EXPECT_NE(seen[5].X0, 0.0);
 }
+
+TEST(Scenario, EndlessFileIsReadOnlyInPart) {
+    // A scenario path that names a device never ends; the reader stops after a bounded prefix.
+    para_phy = ParaPhy{};
+    const std::string out = razOn("/dev/zero");
+    EXPECT_NE(out.find("\"dt=\" missing"), std::string::npos) << out;
+    EXPECT_EQ(para_phy.dt, 0.005);
+}
