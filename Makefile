@@ -48,13 +48,14 @@ run: build
 # Leaks inside the GL driver and GLUT are theirs, listed in tools/lsan.supp; the program's are not.
 SAN_ENV := ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tools/lsan.supp:print_suppressions=0
 
+# The fuzzers run first so that ctest's summary closes the output.
 test: build build-asan build-fuzz
+	$(MAKE) --no-print-directory fuzz-replay
+	$(MAKE) --no-print-directory fuzz-short
 	$(XVFB) ctest --test-dir build --output-on-failure -j $(JOBS) -LE e2e
 	$(XVFB) ctest --test-dir build --output-on-failure -L e2e
 	$(SAN_ENV) ctest --test-dir build-asan --output-on-failure -j $(JOBS) -L unit
 	$(SAN_ENV) $(XVFB) ctest --test-dir build-asan --output-on-failure -L e2e
-	$(MAKE) --no-print-directory fuzz-replay
-	$(MAKE) --no-print-directory fuzz-short
 
 bench: build
 	for b in build/bench/bench_*; do $$b; done
