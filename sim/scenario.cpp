@@ -1,6 +1,7 @@
 // The scenario record, the state of a run, the scenario reader and the reset.
 #include "sim.h"
 
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -32,7 +33,8 @@ namespace {
 
 constexpr size_t kScenarioBytesMax = 65536; // what Lit2 reads of a file at most
 
-bool isblank_(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+// White space as the scanf formats match it.
+bool isblank_(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
 
 // One item of a scenario file: its key, and where its number goes.
 struct Item {

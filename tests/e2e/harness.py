@@ -137,6 +137,16 @@ class Program:
         os.remove(xwd)
         return parse_ppm(ppm)
 
+    def screenshot_when(self, name, ready, timeout=10.0):
+        """Screenshots until ready(image) holds or timeout seconds pass (a loaded machine may draw
+        its first frames late); returns the last one."""
+        end = time.time() + timeout
+        while True:
+            shot = self.screenshot(name)
+            if ready(shot) or time.time() > end:
+                return shot
+            time.sleep(0.2)
+
     def close(self):
         if self.proc.poll() is None:
             self.proc.kill()

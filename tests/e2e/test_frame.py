@@ -53,14 +53,9 @@ MESSAGE = (overlay(-2.0, 3.0)[0] - 2, overlay(-2.0, 3.0)[1] - 16, W, overlay(-2.
 SPEED_BAR = (overlay(-4.0, 0)[0] + 1, 0, overlay(-3.85, 0)[0] - 1, 0)
 
 
-def drawn(p, name, timeout=10.0):
-    """A screenshot once the window shows the scene (a loaded machine may take a while)."""
-    end = time.time() + timeout
-    while True:
-        shot = p.screenshot(name)
-        if harness.count(shot, hull, SCENE) or time.time() > end:
-            return shot
-        time.sleep(0.2)
+def drawn(p, name):
+    """A screenshot once the window shows the scene."""
+    return p.screenshot_when(name, lambda shot: harness.count(shot, hull, SCENE))
 
 
 def test_views(binary):
@@ -71,12 +66,7 @@ def test_views(binary):
         # in the middle, the trail behind the chaser.
         drawn(p, "frame_chaser_view")
         # The trail grows out from behind the chaser's nozzle after a few seconds.
-        end = time.time() + 10.0
-        while True:
-            shot = p.screenshot("frame_chaser_view")
-            if harness.count(shot, white, (60, 400, W, 740)) > 10 or time.time() > end:
-                break
-            time.sleep(0.5)
+        shot = p.screenshot_when("frame_chaser_view", lambda s: harness.count(s, white, (60, 400, W, 740)) > 10)
         assert harness.count(shot, panel, SCENE) > 500, "the chaser's panels do not show"
         assert harness.count(shot, hull, SCENE) > 300, "the chaser's hull does not show"
         assert harness.count(shot, gold, around(400, 400, 80)) > 20, "no target ahead"
@@ -156,12 +146,7 @@ def test_fly_scenario_0_to_docking(binary):
         assert harness.count(flight, gauge_blue, (SPEED_BAR[0], overlay(0, -2.92)[1], SPEED_BAR[2], overlay(0, -3.0)[1] - 1)) > 0
         assert harness.count(flight, white, SCENE) > 10, "no trail"
 
-        end = time.time() + 120.0
-        while True:
-            shot = p.screenshot("frame_docked")
-            if harness.count(shot, red, MESSAGE) > 300 or time.time() > end:
-                break
-            time.sleep(0.5)
+        shot = p.screenshot_when("frame_docked", lambda s: harness.count(s, red, MESSAGE) > 300, timeout=120.0)
         assert harness.count(shot, red, MESSAGE) > 300, "no outcome message"
         # "Arrimage OK, gagn'e.    Appuyer sur 'k' pour recommencer": three words, the wide gap of the
         # padding, then five words. "collision, perdu." has two words before the gap, "Arrimage OK,

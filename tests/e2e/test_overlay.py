@@ -38,14 +38,9 @@ TELEMETRY = box(-3.5, 3.2, 4.1, 4.14, margin=0)
 HELP = box(-1.0, -3.1, 4.1, -1.35, margin=0)
 
 
-def drawn(p, name, timeout=10.0):
-    """A screenshot once the window shows its first frame (a loaded machine may take a while)."""
-    end = time.time() + timeout
-    while True:
-        shot = p.screenshot(name)
-        if harness.count(shot, lambda r, g, b: r or g or b, (0, 0, 40, H)) or time.time() > end:
-            return shot
-        time.sleep(0.2)
+def drawn(p, name):
+    """A screenshot once the window shows its first frame."""
+    return p.screenshot_when(name, lambda shot: harness.count(shot, lambda r, g, b: r or g or b, (0, 0, 40, H)))
 
 
 def test_gauges_and_telemetry(binary):
