@@ -22,13 +22,6 @@ void bar(float left, float right, float bottom, float top) {
 }
 } // namespace
 
-void clampReserve() {
-    if (pc < 0) {
-        pc = 0;
-        para_phy.p = 0.0;
-    }
-}
-
 void drawjau(double xp, double yp, double zp) {
     glEnable(GL_LIGHTING);
     glEnable(GL_LIGHT0);

@@ -40,8 +40,8 @@ void MateriauT2();                         // pale: planet grid
 // ---- Gauges (gauges.cpp) ----
 // Fuel, speed and speed-limit bars at the lower left. Switches lighting on, and leaves the overlay
 // plane's translation (0, 0, -10) on the modelview for the text and the camera drawn after it.
+// Each frame's gauge is where the reserve rule (sim::clampReserve) is applied.
 void drawjau(double xp, double yp, double zp);
-void clampReserve(); // an overdrawn reserve becomes 0 and cuts the thrust until the next reset
 
 // ---- Text overlay (overlay.cpp) ----
 constexpr std::size_t kLineMax = 255; // characters of one drawn line; a longer line is cut

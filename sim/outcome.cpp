@@ -1,4 +1,5 @@
-// The rules that end a run: collision, docking too fast, docking, lost in space.
+// The rules that end a run (collision, docking too fast, docking, lost in space) and the rule of the
+// fuel reserve.
 #include "sim.h"
 
 #include <cmath>
@@ -20,6 +21,13 @@ void collision(double X, double Y, double Z, double Xp, double Yp, double Zp) {
     }
     if (X * X + Y * Y + Z * Z > 10000.0)
         coll = 4;
+}
+
+void clampReserve() {
+    if (pc < 0) {
+        pc = 0;
+        para_phy.p = 0.0;
+    }
 }
 
 } // namespace sim

@@ -3,9 +3,9 @@
 //
 // State: everything below is process-wide with one instance. The reset `raz` (scenario.cpp) owns the
 // history arrays `x`, `y`, `z` and alone resizes them. Writers: `raz` and `nextD` move the chaser,
-// the thruster keys set `px`/`py`/`pz` and spend `pc`, the gauge clamps `pc` and `p`, `collision`
-// sets `coll` and stops `tcalc`, the menus pick `nomfichier`. All of it runs on the one GUI thread,
-// so nothing is locked.
+// the thruster keys set `px`/`py`/`pz` and spend `pc`, `clampReserve` (called by the gauge each
+// frame) clamps `pc` and `p`, `collision` sets `coll` and stops `tcalc`, the menus pick `nomfichier`.
+// All of it runs on the one GUI thread, so nothing is locked.
 //
 // The names live in namespace `sim` because `pause`, `X`, `t` and friends would otherwise collide
 // with the C library and with test code; other modules write `using namespace sim;`.
@@ -60,5 +60,8 @@ void nextD(); // one integrator call: tcalc / dt sub-steps, then the thrust is c
 
 // ---- Outcome rules (outcome.cpp) ----
 void collision(double X, double Y, double Z, double Xp, double Yp, double Zp);
+// An overdrawn reserve becomes 0 and cuts the thrust until the next reset. The fuel gauge applies it
+// once per frame, so the press that overdraws the reserve still gives its full pulse.
+void clampReserve();
 
 } // namespace sim

@@ -125,7 +125,7 @@ TEST(OverlayText, LongLinesAreCut) {
     EXPECT_EQ(lines[0].size(), kLineMax);
 }
 
-TEST(Gauges, OverdrawnReserveIsClampedAndCutsThrust) {
+TEST(Reserve, OverdrawnReserveIsClampedAndCutsThrust) {
     para_phy.p = 2.0;
     pc = 0;
     clampReserve();
