@@ -5,13 +5,6 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
-#include <filesystem>
-#include <spawn.h>
-#include <string>
-#include <sys/wait.h>
-#include <unistd.h>
-#include <vector>
 
 #include "render.h"
 #include "sim.h"
@@ -19,54 +12,6 @@
 using namespace sim;
 
 double Omo = -1.0;
-void (*openHelp)(const char* path) = openInBrowser;
-
-// ---- The help page ----
-
-namespace {
-std::vector<pid_t> openers; // openers started and not yet reaped
-
-// Collects the openers that have ended, so none stays a zombie for long; never waits.
-void reapOpeners() {
-    std::vector<pid_t> running;
-    for (const pid_t pid : openers)
-        if (waitpid(pid, nullptr, WNOHANG) == 0)
-            running.push_back(pid);
-    openers.swap(running);
-}
-} // namespace
-
-void openInBrowser(const char* path) {
-    reapOpeners();
-    // The desktop opener gets an absolute path: a browser that is already running may not share
-    // our working directory.
-    std::error_code ec;
-    const std::filesystem::path full = std::filesystem::absolute(path, ec);
-    std::string target = ec ? std::string(path) : full.string();
-
-    // Started directly, without a shell, with its output silenced; when no "xdg-open" is on the PATH
-    // the spawn fails and the help is shown in the overlay only.
-    posix_spawn_file_actions_t actions;
-    if (posix_spawn_file_actions_init(&actions) != 0)
-        return;
-    for (const int fd : {0, 1, 2})
-        posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY, 0);
-    std::string opener = "xdg-open";
-    char* const args[] = {opener.data(), target.data(), nullptr};
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, "xdg-open", &actions, nullptr, args, environ) == 0)
-        openers.push_back(pid);
-    posix_spawn_file_actions_destroy(&actions);
-}
-
-void toggleHelp() {
-    if (help == 1) {
-        help = 0;
-        return;
-    }
-    openHelp("data/aide.html");
-    help = 1;
-}
 
 // ---- Keys ----
 
@@ -90,7 +35,7 @@ void Keyboard(unsigned char key, int /*x*/, int /*y*/) {
         toggleHelp();
         break;
     case 'l':
-        look = look == 0 ? 1 : 0;
+        toggleLook();
         break;
     case 'r':
         rot = 1;

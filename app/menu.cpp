@@ -16,14 +16,6 @@ const char* const kScenarios[] = {"data/fo.in",  "data/fo1.in", "data/fo2.in",
                                   "data/fo3.in", "data/fo4.in", "data/fo5.in"};
 } // namespace
 
-void resetView() {
-    look = 0;
-    rot = 1;
-    spin_x = 0.0f;
-    spin_y = 0.0f;
-    sdepth = sdepth27;
-}
-
 // ---- Mouse ----
 
 void mouseAt(int x, int y) {
@@ -80,7 +72,7 @@ void setMain(int value) {
         resetView();
         break;
     case 5:
-        look = look == 0 ? 1 : 0;
+        toggleLook();
         break;
     case 6:
         toggleHelp();

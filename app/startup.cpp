@@ -9,7 +9,7 @@
 #include "sim.h"
 
 int it = 0;
-int mainMenu = 0;
+static int mainMenu = 0; // GLUT id of the right-button main menu, attached once the menus are built
 
 static const char* const kBanner[16] = {
     "------------------------------------------------------------------------\n",
@@ -72,11 +72,14 @@ void GlutLoop(int* argc, char** argv) {
     glutAddMenuEntry("[l] vue du chasseur/vue paysage", 5);
     glutAddMenuEntry("[h] aide", 6);
     glutAddMenuEntry("[Esc] Exit", 7);
+    glutSetMenu(mainMenu); // the right button opens the main menu, the submenu opens from it
     glutAttachMenu(GLUT_RIGHT_BUTTON);
     glutMainLoop();
 }
 
 void idleFunc() {
+    // A finished help opener is collected at once, paused or not, so none stays a zombie.
+    reapOpeners();
     if (sim::pause != 0)
         return;
     // Before the count would overflow, fold it to its remainder: the phase against the current

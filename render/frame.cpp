@@ -52,6 +52,11 @@ void drawtrail(const std::vector<double>& x, const std::vector<double>& y, const
 }
 
 void DrawGLScene() {
+    if (oversize) { // nothing is drawn until the window is back within the driver's reach
+        collision(X, Y, Z, Xp, Yp, Zp);
+        glutPostRedisplay();
+        return;
+    }
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
     drawjau(Xp, Yp, Zp); // leaves lighting on and the overlay plane's translation

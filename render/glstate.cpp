@@ -4,11 +4,13 @@
 #include <GL/glu.h>
 #include <GL/glut.h>
 #include <algorithm>
+#include <cstdio>
 
 float pos[4] = {0.0f, 0.0f, 1.0f, 0.0f};
 float lKa[4] = {0.2f, 0.2f, 0.2f, 1.0f};
 float lKd[4] = {0.2f, 0.2f, 0.2f, 1.0f};
 float lKs[4] = {0.2f, 0.2f, 0.2f, 1.0f};
+bool oversize = false;
 
 namespace {
 constexpr double kFovy = 45.0; // vertical field of view, degrees
@@ -47,6 +49,25 @@ void InitGL() {
 }
 
 void ReSizeGLScene(int width, int height) {
+    // A window larger than the driver's largest viewport can crash the software rasteriser on its
+    // first clear: such a window is asked back to the largest size drawn, and frames are skipped
+    // until the window system has done so.
+    GLint most[2] = {0, 0};
+    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, most);
+    oversize = most[0] > 0 && most[1] > 0 && (width > most[0] || height > most[1]);
+    if (oversize) {
+        static bool told = false;
+        const int w = std::min(width, static_cast<int>(most[0])),
+                  h = std::min(height, static_cast<int>(most[1]));
+        if (!told)
+            std::fprintf(stderr,
+                         "ReSizeGLScene: a window of %d x %d is beyond what the GL driver draws; "
+                         "bringing it back to %d x %d.\n",
+                         width, height, w, h);
+        told = true;
+        glutReshapeWindow(w, h);
+        return;
+    }
     glViewport(0, 0, std::max(width, 0), std::max(height, 0));
     // A minimised window reports a zero size: it shows nothing, so the projection in force is kept
     // rather than built from an infinite or zero aspect; the next real size rebuilds it.

@@ -29,6 +29,8 @@ extern float lKa[4]; // light 0 ambient
 extern float lKd[4]; // light 0 diffuse
 extern float lKs[4]; // light 0 specular
 
+extern bool oversize; // the window is beyond the driver's largest viewport: frames are skipped
+
 void InitGL();                             // the fixed state, once, right after the window exists
 void ReSizeGLScene(int width, int height); // reshape: viewport and 45-degree perspective
 void lamp();                               // light 0 from the globals, under the current modelview

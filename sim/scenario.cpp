@@ -4,11 +4,15 @@
 #include <cctype>
 #include <cerrno>
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <new>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace sim {
 
@@ -31,10 +35,13 @@ const char* nomfichier = "data/fo.in"; // init sets it again before the first re
 
 namespace {
 
-constexpr size_t kScenarioBytesMax = 65536; // what Lit2 reads of a file at most
+// Eleven short items fit many times over in 64 KiB; the bound keeps a long file from being read whole.
+constexpr size_t kScenarioBytesMax = 65536;
 
 // White space as the scanf formats match it.
-bool isblank_(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
+bool isblank_(char c) {
+    return std::isspace(static_cast<unsigned char>(c)) != 0;
+}
 
 // One item of a scenario file: its key, and where its number goes.
 struct Item {
@@ -46,6 +53,34 @@ struct Item {
 // Reads a number at s[pos] the way "%lf" or "%i" would (leading blanks skipped, "%i" with automatic
 // base). Fails unless the number is followed by white space or the end of the file, so "dt=abc" or
 // "nx=1e3" are refused as a whole instead of leaving half a token for the next key.
+// The text of a bad item for a message: its token, cut short, with control characters escaped so that
+// bytes from a file never reach the terminal raw.
+std::string itemText(const std::string& s, size_t pos) {
+    while (pos < s.size() && isblank_(s[pos]))
+        ++pos;
+    std::string text;
+    for (; pos < s.size() && !isblank_(s[pos]); ++pos) {
+        if (text.size() >= 40) {
+            text += "...";
+            break;
+        }
+        const unsigned char c = static_cast<unsigned char>(s[pos]);
+        if (c < 0x20 || c == 0x7f) {
+            char hex[5];
+            std::snprintf(hex, sizeof hex, "\\x%02x", c);
+            text += hex;
+        } else {
+            text += static_cast<char>(c);
+        }
+    }
+    return text;
+}
+
+// Reads a number at s[pos] the way "%lf" or "%i" would (leading blanks skipped, "%i" with automatic
+// base). Fails unless the number is followed by white space or the end of the file, so "dt=abc" or
+// "nx=1e3" are refused as a whole instead of leaving half a token for the next key; "nan", "inf" and
+// overflowing values such as 1e999 are refused too, since they would stop the clock or the telemetry
+// for good.
 bool readNumber(const std::string& s, size_t& pos, const Item& item) {
     while (pos < s.size() && isblank_(s[pos]))
         ++pos;
@@ -62,11 +97,32 @@ bool readNumber(const std::string& s, size_t& pos, const Item& item) {
         return false;
     if (item.i && (errno == ERANGE || l < INT_MIN || l > INT_MAX))
         return false;
+    if (item.d && !std::isfinite(d))
+        return false;
     pos += static_cast<size_t>(end - begin);
     if (item.d)
         *item.d = d;
     else
         *item.i = static_cast<int>(l);
+    return true;
+}
+
+// Reads at most kScenarioBytesMax bytes of a regular file into s. Anything else (a FIFO, a device,
+// a directory) is refused: opened without blocking, so a FIFO with no writer cannot hang the start.
+bool readScenarioFile(const char* path, std::string& s) {
+    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        return false;
+    }
+    char block[4096];
+    ssize_t got;
+    while (s.size() < kScenarioBytesMax && (got = read(fd, block, sizeof block)) > 0)
+        s.append(block, static_cast<size_t>(got));
+    close(fd);
     return true;
 }
 
@@ -98,25 +154,19 @@ void allocHistory() {
 
 void Lit2(const char* path, ParaPhy* record) {
     std::printf("fichier de donnees:   %s!   \n", path);
-    FILE* f = std::fopen(path, "r");
-    if (!f) {
+    std::string s;
+    if (!readScenarioFile(path, s)) {
         std::fprintf(stderr, ": can't open data file \"%s\".\n", path);
         return;
     }
-    // Eleven short items fit many times over in 64 KiB; the bound keeps a path that names a device
-    // such as /dev/zero from being read forever.
-    std::string s;
-    char block[4096];
-    size_t got;
-    while (s.size() < kScenarioBytesMax && (got = std::fread(block, 1, sizeof block, f)) > 0)
-        s.append(block, got);
-    std::fclose(f);
 
     const Item items[] = {
-        {"dt", &record->dt, nullptr},     {"nx", nullptr, &record->nx},     {"trois", &record->trois, nullptr},
-        {"Omega", &record->Omega, nullptr}, {"X0", &record->X0, nullptr},   {"Y0", &record->Y0, nullptr},
-        {"Z0", &record->Z0, nullptr},     {"Xp0", &record->Xp0, nullptr},   {"Yp0", &record->Yp0, nullptr},
-        {"Zp0", &record->Zp0, nullptr},   {"p", &record->p, nullptr},
+        {"dt", &record->dt, nullptr},       {"nx", nullptr, &record->nx},
+        {"trois", &record->trois, nullptr}, {"Omega", &record->Omega, nullptr},
+        {"X0", &record->X0, nullptr},       {"Y0", &record->Y0, nullptr},
+        {"Z0", &record->Z0, nullptr},       {"Xp0", &record->Xp0, nullptr},
+        {"Yp0", &record->Yp0, nullptr},     {"Zp0", &record->Zp0, nullptr},
+        {"p", &record->p, nullptr},
     };
     size_t pos = 0;
     for (const Item& item : items) {
@@ -132,8 +182,9 @@ void Lit2(const char* path, ParaPhy* record) {
         if (readNumber(s, after, item)) {
             pos = after;
         } else {
-            std::fprintf(stderr, "%s: item \"%s=\" has no valid number; keeping %s = %g.\n", path, item.key,
-                         item.key, item.d ? *item.d : static_cast<double>(*item.i));
+            std::fprintf(stderr, "%s: item \"%s=\" has no valid finite number (\"%s\"); keeping %s = %g.\n",
+                         path, item.key, itemText(s, pos + keylen + 1).c_str(), item.key,
+                         item.d ? *item.d : static_cast<double>(*item.i));
             pos = s.find('\n', pos); // a malformed line is passed over whole
             if (pos == std::string::npos)
                 pos = s.size();

@@ -170,6 +170,28 @@ def test_fly_scenario_0_to_docking(binary):
         p.close()
 
 
+def test_window_beyond_the_driver(binary):
+    """A window stretched beyond the largest size the GL driver draws is brought back within it,
+    once said on standard error, and the scene is drawn again."""
+    p = harness.Program(binary)
+    try:
+        p.wait_window()
+        drawn(p, "before_huge")
+        harness.run("xdotool", "windowsize", p.window, "32767", "32767")
+        deadline = time.time() + 20
+        while time.time() < deadline and max(p.geometry()) >= 32767:
+            time.sleep(0.2)
+        time.sleep(1.0)
+        assert p.proc.poll() is None, "the program ended:\n" + p.stderr()
+        assert p.stderr().count("beyond what the GL driver draws") == 1, p.stderr()
+        assert max(p.geometry()) < 32767, p.geometry()
+        harness.run("xdotool", "windowsize", p.window, str(W), str(H))
+        time.sleep(0.5)
+        assert harness.count(drawn(p, "after_huge"), hull, SCENE), "the scene is not drawn again"
+    finally:
+        p.close()
+
+
 def text(image, b):
     """Where the red text lies in box b (the trail may cross the box and change behind it)."""
     w, _, rgb = image
@@ -177,4 +199,4 @@ def text(image, b):
 
 
 if __name__ == "__main__":
-    harness.main([test_views, test_fly_scenario_0_to_docking])
+    harness.main([test_views, test_fly_scenario_0_to_docking, test_window_beyond_the_driver])

@@ -78,12 +78,13 @@ def test_menu_exit_is_silent(binary):
 
 def test_help_opens_the_page_in_the_background(binary):
     """h and the menu's help entry start the desktop opener on data/aide.html, each time they switch
-    the help on; a slow opener does not hold the program up, and with no opener nothing breaks."""
+    the help on; a slow opener does not hold the program up, a finished one is collected at once
+    while nobody touches anything, and with no opener nothing breaks."""
     tools = tempfile.mkdtemp()
     log = os.path.join(tools, "opened")
     opener = os.path.join(tools, "xdg-open")
     with open(opener, "w") as f:
-        f.write('#!/bin/sh\necho "$@" >> "%s"\nsleep 3\n' % log)
+        f.write('#!/bin/sh\necho "$@" >> "%s"\nsleep 1\n' % log)
     os.chmod(opener, stat.S_IRWXU)
     page = os.path.join(os.getcwd(), "data", "aide.html")
     p = started(binary, env=dict(os.environ, PATH=tools + os.pathsep + os.environ["PATH"]))
@@ -91,11 +92,14 @@ def test_help_opens_the_page_in_the_background(binary):
         p.key("h")  # on: opens
         p.key("h")  # off
         p.choose("[h] aide")  # on again: opens
+        p.key("p")  # paused, and no key after this: the openers must still be collected
         deadline = time.time() + 5
         while time.time() < deadline and (not os.path.exists(log) or len(open(log).readlines()) < 2):
             time.sleep(0.1)
         assert open(log).read() == (page + "\n") * 2, open(log).read()
-        # Both openers still sleep, yet the program answers at once.
+        time.sleep(2.5)  # each opener ends 1 s after it started; a second more to collect it
+        states = harness.run("ps", "--ppid", str(p.proc.pid), "-o", "stat=", check=False).split()
+        assert not [s for s in states if s.startswith("Z")], "zombie openers: %r" % states
         p.key("Escape", check=False)
         assert p.wait_exit(timeout=3) == 0
     finally:

@@ -3,8 +3,11 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <string>
+
+#include <sys/stat.h>
 
 #include "sim.h"
 
@@ -108,30 +111,58 @@ TEST(Scenario, MissingFileKeepsRecordButResetsStepAndThrust) {
     EXPECT_EQ(Y, -20.0);
 }
 
-TEST(Scenario, MalformedOrMissingItemsKeepTheirValueAndAreReported) {
-    para_phy = ParaPhy{};
-    std::string s = kComplete;
-    s.replace(s.find("trois=2.5"), 9, "trois=abc"); // malformed number
-    s.erase(s.find("Z0="), s.find("Xp0=") - s.find("Z0="));  // missing line
-    s.replace(s.find("Yp0=0.2"), 7, "Yp0=0.2x");  // trailing garbage
-    const std::string out = razOn(writeFile("malformed.in", s));
-    EXPECT_EQ(para_phy.trois, 0.0);
-    EXPECT_EQ(para_phy.Omega, 0.25); // the reader goes on after a bad line
-    EXPECT_EQ(para_phy.Z0, 0.0);
-    EXPECT_EQ(para_phy.Xp0, 0.01);
-    EXPECT_EQ(para_phy.Yp0, 0.0);
-    EXPECT_EQ(para_phy.Zp0, -0.03);
-    EXPECT_EQ(para_phy.p, 1.5);
-    EXPECT_NE(out.find("\"trois=\" has no valid number"), std::string::npos) << out;
-    EXPECT_NE(out.find("\"Z0=\" missing"), std::string::npos) << out;
-    EXPECT_NE(out.find("\"Yp0=\" has no valid number"), std::string::npos) << out;
+TEST(Scenario, BadItemsKeepTheirValueAndAreReportedWithTheirText) {
+    // Each case spoils one line of a complete file; the item keeps the value it had, the lines after
+    // it are still read, and the message names the item and, escaped, the text found.
+    struct Case {
+        const char *line, *spoilt, *said;
+        double ParaPhy::*field;
+    } cases[] = {
+        {"trois=2.5", "trois=abc", "\"trois=\" has no valid finite number (\"abc\")", &ParaPhy::trois},
+        {"Yp0=0.2", "Yp0=0.2x", "\"Yp0=\" has no valid finite number (\"0.2x\")", &ParaPhy::Yp0},
+        {"dt=0.004", "dt=nan", "\"dt=\" has no valid finite number (\"nan\")", &ParaPhy::dt},
+        {"Omega=0.25", "Omega=-inf", "(\"-inf\")", &ParaPhy::Omega},
+        {"X0=1.0", "X0=1e999", "(\"1e999\")", &ParaPhy::X0},
+        {"p=1.5", "p=\x1b[2J", "(\"\\x1b[2J\")", &ParaPhy::p},
+        {"Z0=0.5              \n", "", "\"Z0=\" missing", &ParaPhy::Z0},
+    };
+    for (const Case& c : cases) {
+        std::string s = kComplete;
+        s.replace(s.find(c.line), std::strlen(c.line), c.spoilt);
+        para_phy = ParaPhy{};
+        para_phy.*c.field = 7.0;
+        const std::string out = razOn(writeFile("spoilt.in", s));
+        EXPECT_EQ(para_phy.*c.field, c.field == &ParaPhy::dt  ? 0.005
+                                     : c.field == &ParaPhy::p ? 2.0
+                                                              : 7.0)
+            << c.spoilt;
+        EXPECT_EQ(para_phy.Zp0, c.field == &ParaPhy::Zp0 ? 7.0 : -0.03) << c.spoilt; // read on
+        EXPECT_NE(out.find(c.said), std::string::npos) << out;
+        EXPECT_EQ(out.find('\x1b'), std::string::npos) << "raw escape echoed for " << c.spoilt;
+    }
+}
+
+TEST(Scenario, PathsThatAreNotRegularFilesAreRefusedLikeMissingOnes) {
+    // A FIFO without a writer would block the start for good, /dev/zero never ends, a directory has
+    // no items: each is reported as a file that cannot be opened, and the record is kept.
+    const std::string fifo = testing::TempDir() + "scenario-fifo.in";
+    std::remove(fifo.c_str());
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : {fifo, std::string("/dev/zero"), testing::TempDir()}) {
+        razOn(writeFile("first.in", kComplete));
+        const std::string out = razOn(path);
+        EXPECT_NE(out.find(": can't open data file \"" + path + "\""), std::string::npos) << out;
+        EXPECT_EQ(para_phy.nx, 8) << path;
+        EXPECT_EQ(Y, -20.0) << path;
+    }
+    std::remove(fifo.c_str());
 }
 
 TEST(Scenario, FirstKeyMustStartTheFile) {
     para_phy = ParaPhy{};
     const std::string out = razOn(writeFile("leading-blank.in", std::string("\n") + kComplete));
-    EXPECT_EQ(para_phy.dt, 0.005);       // nothing matched: the reset's defaults
-    EXPECT_EQ(para_phy.nx, kNxMin);      // and a usable history
+    EXPECT_EQ(para_phy.dt, 0.005);  // nothing matched: the reset's defaults
+    EXPECT_EQ(para_phy.nx, kNxMin); // and a usable history
     EXPECT_EQ(x.size(), size_t(kNxMin) + 1);
     EXPECT_NE(out.find("\"p=\" missing"), std::string::npos);
 }
@@ -186,12 +217,4 @@ TEST(Scenario, ShippedScenariosMatchTheirMenuLabels) {
     EXPECT_TRUE(seen[3].X0 != seen[4].X0 || seen[3].Y0 != seen[4].Y0);
     EXPECT_NE(seen[5].Z0, 0.0); // out of the plane and off the axis
     EXPECT_NE(seen[5].X0, 0.0);
-}
-
-TEST(Scenario, EndlessFileIsReadOnlyInPart) {
-    // A scenario path that names a device never ends; the reader stops after a bounded prefix.
-    para_phy = ParaPhy{};
-    const std::string out = razOn("/dev/zero");
-    EXPECT_NE(out.find("\"dt=\" missing"), std::string::npos) << out;
-    EXPECT_EQ(para_phy.dt, 0.005);
 }
