@@ -79,16 +79,6 @@ void Keyboard(unsigned char key, int /*x*/, int /*y*/) {
     }
 }
 
-namespace {
-// A thruster press sets its component (it does not add) and spends one unit whatever the state;
-// the gauge clamps the reserve at the next frame. The floor only keeps the count from wrapping.
-void fire(double& component, double value) {
-    component = value;
-    if (pc > INT_MIN)
-        pc -= 1;
-}
-} // namespace
-
 void parsekey_special(int key, int /*x*/, int /*y*/) {
     switch (key) {
     case GLUT_KEY_LEFT:

@@ -1,7 +1,8 @@
-// The rules that end a run (collision, docking too fast, docking, lost in space) and the rule of the
-// fuel reserve.
+// The rules that end a run (collision, docking too fast, docking, lost in space) and the rules of the
+// thruster press and the fuel reserve.
 #include "sim.h"
 
+#include <climits>
 #include <cmath>
 
 namespace sim {
@@ -21,6 +22,13 @@ void collision(double X, double Y, double Z, double Xp, double Yp, double Zp) {
     }
     if (X * X + Y * Y + Z * Z > 10000.0)
         coll = 4;
+}
+
+void fire(double& component, double value) {
+    component = value;
+    // The floor only keeps the count from wrapping.
+    if (pc > INT_MIN)
+        pc -= 1;
 }
 
 void clampReserve() {

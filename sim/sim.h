@@ -3,7 +3,7 @@
 //
 // State: everything below is process-wide with one instance. The reset `raz` (scenario.cpp) owns the
 // history arrays `x`, `y`, `z` and alone resizes them. Writers: `raz` and `nextD` move the chaser,
-// the thruster keys set `px`/`py`/`pz` and spend `pc`, `clampReserve` (called by the gauge each
+// the thruster keys set `px`/`py`/`pz` and spend `pc` through `fire`, `clampReserve` (called by the gauge each
 // frame) clamps `pc` and `p`, `collision` sets `coll` and stops `tcalc`, the menus pick `nomfichier`.
 // All of it runs on the one GUI thread, so nothing is locked.
 //
@@ -60,6 +60,9 @@ void nextD(); // one integrator call: tcalc / dt sub-steps, then the thrust is c
 
 // ---- Outcome rules (outcome.cpp) ----
 void collision(double X, double Y, double Z, double Xp, double Yp, double Zp);
+// A thruster press: sets its thrust component to `value` (it does not add) and spends one unit of the
+// reserve whatever the state. The key handler and the planner both press through it.
+void fire(double& component, double value);
 // An overdrawn reserve becomes 0 and cuts the thrust until the next reset. The fuel gauge applies it
 // once per frame, so the press that overdraws the reserve still gives its full pulse.
 void clampReserve();

@@ -1,0 +1,694 @@
+// The planner. It learns one integrator call as a linear map by flying unit states through sim, so its
+// search needs no equations of its own; it searches the transfer that brings the chaser to the
+// approach line near the port, adds the bursts that stop the swing across the orbital plane, then
+// flies the whole plan through sim while a pilot holds the glide down the line, and puts in the checks.
+#include "plan.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace plan {
+
+namespace {
+
+using Vec = std::array<double, 6>; // X, Y, Z, Xp, Yp, Zp
+
+constexpr double kPort = -1.5;        // Y of the docking port's face
+constexpr double kGateNear = 0.6;     // the glide begins this far from the port at the nearest...
+constexpr double kGateFar = 2.5;      // ...and at the farthest
+constexpr double kGateLine = 0.02;    // |X| under which a transfer has reached the approach line
+constexpr double kGateSwerve = 0.2;   // |Xp| at most where a transfer meets the line...
+constexpr double kGateClose = 0.35;   // ...and how far Yp may be from the glide's speed there
+constexpr double kStopFar = 40.0;     // a transfer that stops on the line does so this near the port
+constexpr double kGlideSpeed = 0.075; // closing speed the glide starts with
+constexpr double kGlideSlow = 0.03;   // the glide speeds up below this closing speed...
+constexpr double kGlideFast = 0.105;  // ...and slows down above this one
+constexpr double kLine = 0.03;        // the glide holds X within this of the line
+constexpr double kSwing = 0.07;       // largest swing across the orbital plane left alone...
+constexpr double kSwingDone = 0.05;   // ...and the swing bursts along Z aim under, late or not
+constexpr long kHoldGap = 8;          // calls between two presses of the glide at least
+constexpr double kTimeWeight = 0.1;   // presses worth one time unit sooner at the port
+constexpr int kMaxX = 6, kMaxY = 8;   // presses of one transfer burst along X and along Y at most
+constexpr int kMaxZ = 6;              // presses of one burst along Z at most
+constexpr long kMaxCalls = 20000;     // the longest flight a plan may take
+constexpr size_t kCandidates = 12;    // transfers of each kind flown through sim, cheapest first
+constexpr long kStride = 4;           // calls between two looks for the line in the transfer search
+
+// ---- Borrowing sim's state ----
+
+struct SimCopy {
+    sim::ParaPhy para;
+    Vec s{};
+    double px = 0, py = 0, pz = 0, t = 0, tcalc = 0;
+    int pc = 0, coll = 0, it_t = 0;
+    std::vector<double> x, y, z;
+};
+
+Vec now() { return {sim::X, sim::Y, sim::Z, sim::Xp, sim::Yp, sim::Zp}; }
+
+void setNow(const Vec& s) {
+    sim::X = s[0], sim::Y = s[1], sim::Z = s[2];
+    sim::Xp = s[3], sim::Yp = s[4], sim::Zp = s[5];
+}
+
+SimCopy borrow() {
+    SimCopy c;
+    c.para = sim::para_phy;
+    c.s = now();
+    c.px = sim::px, c.py = sim::py, c.pz = sim::pz;
+    c.t = sim::t, c.tcalc = sim::tcalc;
+    c.pc = sim::pc, c.coll = sim::coll, c.it_t = sim::it_t;
+    c.x.swap(sim::x), c.y.swap(sim::y), c.z.swap(sim::z);
+    return c;
+}
+
+void giveBack(SimCopy& c) {
+    sim::para_phy = c.para;
+    setNow(c.s);
+    sim::px = c.px, sim::py = c.py, sim::pz = c.pz;
+    sim::t = c.t, sim::tcalc = c.tcalc;
+    sim::pc = c.pc, sim::coll = c.coll, sim::it_t = c.it_t;
+    sim::x.swap(c.x), sim::y.swap(c.y), sim::z.swap(c.z);
+}
+
+// Puts sim at moment m of a flight of sc, as a reset leaves a run but for the state. The history
+// keeps three samples: the planner never reads it, and a long one costs a shift on every call.
+void place(const sim::ParaPhy& sc, const Moment& m) {
+    sim::para_phy = sc;
+    sim::para_phy.nx = 2;
+    sim::x.assign(3, 0.0), sim::y.assign(3, 0.0), sim::z.assign(3, 0.0);
+    setNow({m.X, m.Y, m.Z, m.Xp, m.Yp, m.Zp});
+    sim::px = sim::py = sim::pz = 0.0;
+    sim::t = m.t;
+    sim::tcalc = 0.05; // one call's time after a reset
+    sim::pc = m.reserve;
+    sim::coll = 0;
+    sim::it_t = 0;
+}
+
+// A thruster key as the key handler gives it.
+void press(Key key) {
+    const double p = sim::para_phy.p;
+    switch (key) {
+    case Up: sim::fire(sim::py, p); break;
+    case Down: sim::fire(sim::py, -p); break;
+    case Right: sim::fire(sim::px, p); break;
+    case Left: sim::fire(sim::px, -p); break;
+    case PageUp: sim::fire(sim::pz, p); break;
+    case PageDown: sim::fire(sim::pz, -p); break;
+    case Check: break;
+    }
+}
+
+// ---- One integrator call as a linear map ----
+
+// The integrator is linear in the state and the thrust, so flying the six unit states and one press
+// per axis through nextD gives it whole; the search then runs on these numbers, not on equations.
+struct Model {
+    std::array<Vec, 6> col{};   // state after one call of free motion from each unit state
+    std::array<Vec, 3> press{}; // state after one call from rest at the origin with a press along X, Y, Z
+    double tcall = 0.0;         // time one call advances
+    double q = 0.0;             // velocity one press gives along its own axis
+    double omega = 0.0;         // orbital rate
+};
+
+Vec step(const Model& m, const Vec& s) {
+    Vec r{};
+    for (int j = 0; j < 6; j++)
+        for (int i = 0; i < 6; i++)
+            r[i] += m.col[j][i] * s[j];
+    return r;
+}
+
+Model learn(const sim::ParaPhy& sc) {
+    Model m;
+    const Moment origin;
+    for (int j = 0; j < 6; j++) {
+        place(sc, origin);
+        Vec e{};
+        e[j] = 1.0;
+        setNow(e);
+        sim::nextD();
+        m.col[j] = now();
+    }
+    double* const thrust[3] = {&sim::px, &sim::py, &sim::pz};
+    for (int a = 0; a < 3; a++) {
+        place(sc, origin);
+        *thrust[a] = sc.p;
+        sim::nextD();
+        m.press[a] = now();
+        m.tcall = sim::t - origin.t;
+    }
+    m.q = m.press[0][3];
+    m.omega = sc.Omega;
+    return m;
+}
+
+// Calls one search looks ahead: a little more than an orbit, within bounds for slow or no orbits.
+long horizon(const Model& m) {
+    if (m.tcall <= 0.0)
+        return 0;
+    const double orbit = m.omega > 0.0 ? 2.0 * M_PI / m.omega : 1e9;
+    return std::clamp(static_cast<long>(1.6 * orbit / m.tcall), 400L, 3000L);
+}
+
+// ---- The person flying a plan ----
+
+struct Pace {
+    size_t next = 0;          // the next step to start
+    int left = 0;             // presses left of the step under way
+    Key key = Check;          // its key
+    long call = 0;            // integrator calls flown
+    long due = 0;             // call of the next press
+    long last = -1000;        // call of the last press
+    int presses = 0;          // presses so far
+    std::vector<double> ends; // time of the last press of each step started, in step order
+};
+
+enum Event { Flying, Paused, Ended };
+
+// One integrator call of a person who starts each step `late` after its time and presses every
+// `gap` calls: the step whose time has come starts, a press due is made, then the call, then the
+// reserve rule and the outcome rules as the next frame applies them. A check reached returns Paused
+// before the call; flying on from there is the person going on after the pause.
+Event fly1(const std::vector<Step>& steps, double late, int gap, Pace& p) {
+    if (p.left == 0 && p.next < steps.size() && sim::t >= steps[p.next].t + late - 1e-6) {
+        const Step& s = steps[p.next++];
+        if (s.key == Check) {
+            p.ends.push_back(sim::t);
+            return Paused;
+        }
+        p.left = s.count;
+        p.key = s.key;
+        p.due = std::max(p.call, p.last + gap);
+    }
+    if (p.left > 0 && p.call >= p.due) {
+        press(p.key);
+        p.presses++;
+        p.last = p.call;
+        p.due = p.call + gap;
+        if (--p.left == 0)
+            p.ends.push_back(sim::t);
+    }
+    sim::nextD();
+    p.call++;
+    sim::clampReserve();
+    sim::collision(sim::X, sim::Y, sim::Z, sim::Xp, sim::Yp, sim::Zp);
+    return sim::coll != 0 ? Ended : Flying;
+}
+
+// ---- Transfer to the approach line ----
+
+struct P4 {
+    double x = 0, y = 0, xp = 0, yp = 0;
+};
+
+P4 inPlane(const Vec& s) { return {s[0], s[1], s[3], s[4]}; }
+
+// A burst along X, then one along Y, then a coast to the call where the glide begins.
+struct Transfer {
+    long first = 0;     // call of the first press, counted from the moment
+    int kx = 0, ky = 0; // presses along X, then along Y; the sign gives the direction
+    long gate = 0;      // call at which the glide begins, or the chaser stops
+    double cost = 0.0;  // presses, with those still needed after it and the time weighed in
+    bool stop = false;  // the chaser stops on the line, too far for the glide, and flies on from there
+};
+
+int roundi(double v) { return static_cast<int>(std::lround(v)); }
+
+// What a glide costs from where it begins: the presses that set its speed, those that hold the line
+// (the orbit pulls a closing chaser up at 2 Omega Yp, a velocity of 2 Omega D over D), and its time.
+double glideCost(const Model& m, const P4& at) {
+    const double d = kPort - at.y;
+    const int start = std::abs(roundi(-at.xp / m.q - 0.25)) + std::abs(roundi((kGlideSpeed - at.yp) / m.q));
+    return start + 2.0 * m.omega * d / m.q + kTimeWeight * d / kGlideSpeed;
+}
+
+// What it costs to come from rest on the line, d from the port, to where the glide begins: hops of
+// a few presses along X, each moving the chaser 4 q / Omega down the line in half an orbit.
+double restCost(const Model& m, double d) {
+    const double hop = 4.0 * m.q / std::max(m.omega, 1e-3);
+    return 2.0 * std::ceil(std::max(0.0, d - kGateFar) / hop) + glideCost(m, {0.0, kPort - kGateFar, 0.0, 0.0});
+}
+
+// In-plane positions and velocities call by call, kept apart so that the scan reads only positions.
+struct Track {
+    std::vector<double> x, y, xp, yp;
+    explicit Track(long len = 0) : x(len + 1), y(len + 1), xp(len + 1), yp(len + 1) {}
+    void set(long j, const Vec& s) { x[j] = s[0], y[j] = s[1], xp[j] = s[3], yp[j] = s[4]; }
+};
+
+// The motion that bursts of 1 to kmax presses along `axis`, kGap calls apart, add d calls after the
+// first press began.
+std::vector<Track> bursts(const Model& m, int axis, int kmax, long len) {
+    std::vector<Vec> one(len + 1);
+    Vec s = m.press[axis];
+    for (long d = 1; d <= len; d++) {
+        one[d] = s;
+        s = step(m, s);
+    }
+    std::vector<Track> b(kmax + 1, Track(len));
+    for (int k = 1; k <= kmax; k++)
+        for (long d = 0; d <= len; d++) {
+            const long e = d - kGap * (k - 1);
+            b[k].x[d] = b[k - 1].x[d] + (e >= 1 ? one[e][0] : 0.0);
+            b[k].y[d] = b[k - 1].y[d] + (e >= 1 ? one[e][1] : 0.0);
+            b[k].xp[d] = b[k - 1].xp[d] + (e >= 1 ? one[e][3] : 0.0);
+            b[k].yp[d] = b[k - 1].yp[d] + (e >= 1 ? one[e][4] : 0.0);
+        }
+    return b;
+}
+
+// The cheapest transfers from s0, each to a point of the approach line: between kGateNear and
+// kGateFar from the port, where the glide begins, or, if the orbit allows it, farther, where the
+// chaser stops. Bursts are quantised as the keys give them and the coast is the model's free motion,
+// so a transfer found here is one the keys can fly.
+std::vector<Transfer> transfers(const Model& m, const Vec& s0, int reserve) {
+    const long len = horizon(m);
+    Track coast(len);
+    Vec s = s0;
+    for (long j = 0; j <= len; j++) {
+        coast.set(j, s);
+        s = step(m, s);
+    }
+    const std::vector<Track> bx = bursts(m, 0, kMaxX, len), by = bursts(m, 1, kMaxY, len);
+    const long lateCalls = std::lround(kLate / m.tcall);
+    std::vector<Transfer> glides, stops;
+    for (const long wait : {0L, 20L, 60L, 120L, 200L, 300L, 400L}) {
+        const long first = lateCalls + wait;
+        if (first >= len)
+            break;
+        for (int kx = -kMaxX; kx <= kMaxX; kx++) {
+            for (int ky = -kMaxY; ky <= kMaxY; ky++) {
+                const int n = std::abs(kx) + std::abs(ky);
+                if (n > reserve)
+                    continue;
+                const Track &tx = bx[std::abs(kx)], &ty = by[std::abs(ky)];
+                const double sx = kx < 0 ? -1.0 : 1.0, sy = ky < 0 ? -1.0 : 1.0;
+                const long firstY = first + kGap * std::abs(kx);
+                const long end = n > 0 ? first + kGap * (n - 1) : first;
+                const auto xAt = [&](long j) { return coast.x[j] + sx * tx.x[j - first] + sy * ty.x[std::max(0L, j - firstY)]; };
+                const auto yAt = [&](long j) { return coast.y[j] + sx * tx.y[j - first] + sy * ty.y[std::max(0L, j - firstY)]; };
+                bool glide = false, stop = m.omega <= 0.0; // what is still looked for
+                // The line is looked for every kStride calls, then call by call where it was crossed.
+                for (long j = end + 1, prev = end + 1; j <= len && !(glide && stop); prev = j, j += kStride) {
+                    const double x = xAt(j), y = yAt(j);
+                    if ((kPort - y < 0.3 && std::fabs(x) < 1.0) || x * x + y * y > 8100.0)
+                        break; // too near the target off the line, or nearly lost
+                    if (std::fabs(x) > kGateLine && xAt(prev) * x > 0.0)
+                        continue;
+                    for (long g = std::max(prev, end + 1); g <= j; g++) {
+                        const double gx = xAt(g);
+                        if (std::fabs(gx) > kGateLine && (g == end + 1 || xAt(g - 1) * gx > 0.0))
+                            continue;
+                        const long gy = std::max(0L, g - firstY);
+                        const P4 p{gx, yAt(g), coast.xp[g] + sx * tx.xp[g - first] + sy * ty.xp[gy],
+                                   coast.yp[g] + sx * tx.yp[g - first] + sy * ty.yp[gy]};
+                        const double d = kPort - p.y;
+                        // What comes next begins with a short burst: the chaser must come onto the line slowly.
+                        if (!glide && d >= kGateNear && d <= kGateFar && std::fabs(p.xp) <= kGateSwerve &&
+                            std::fabs(p.yp - kGlideSpeed) <= kGateClose) {
+                            glide = true;
+                            glides.push_back({first, kx, ky, g, n + glideCost(m, p) + kTimeWeight * g * m.tcall});
+                        }
+                        if (!stop && d > kGateFar && d <= kStopFar && std::fabs(p.xp) <= kGateSwerve &&
+                            std::fabs(p.yp) <= kGateClose) {
+                            stop = true;
+                            const int halt = std::abs(roundi(p.xp / m.q)) + std::abs(roundi(p.yp / m.q));
+                            stops.push_back({first, kx, ky, g, n + halt + restCost(m, d) + kTimeWeight * g * m.tcall, true});
+                        }
+                        break;
+                    }
+                }
+            }
+        }
+    }
+    const auto cheapest = [](std::vector<Transfer>& v) {
+        std::sort(v.begin(), v.end(), [](const Transfer& a, const Transfer& b) { return a.cost < b.cost; });
+        if (v.size() > kCandidates)
+            v.resize(kCandidates);
+    };
+    cheapest(glides);
+    cheapest(stops);
+    // Already on the line near the port, as at a check during a glide: glide on from here.
+    const P4 here = inPlane(s0);
+    if (std::fabs(here.x) <= 0.1 && kPort - here.y > 0.0 && kPort - here.y <= kGateFar)
+        glides.insert(glides.begin(), {0, 0, 0, 0, glideCost(m, here)});
+    glides.insert(glides.end(), stops.begin(), stops.end());
+    return glides;
+}
+
+// ---- The swing across the orbital plane ----
+
+using Z2 = std::array<double, 2>; // Z, Zp
+
+// How far from the plane the free swing reaches; without an orbit a drift never stops.
+double swing(const Model& m, const Z2& z) {
+    if (m.omega > 0.0)
+        return std::hypot(z[0], z[1] / m.omega);
+    return std::fabs(z[1]) > 1e-6 ? 1e9 : std::fabs(z[0]);
+}
+
+struct ZBurst {
+    long call = 0; // call of the first press, counted from the moment
+    int k = 0;     // presses, the sign giving the direction
+    double left = 0.0;
+};
+
+// The single burst along Z, first pressed between calls `from` and `to` and not within `busy`, that
+// leaves the smallest swing, judged as well a quarter of a time unit either side of its time.
+ZBurst bestZ(const Model& m, const std::vector<Z2>& coast, const std::vector<Z2>& one, long from, long to,
+             long busyFrom, long busyTo) {
+    ZBurst best{0, 0, 1e9};
+    const long len = static_cast<long>(coast.size()) - 1;
+    const long spread = std::lround(kLate / m.tcall);
+    for (long c = from; c <= to; c++) {
+        if (c + spread >= busyFrom && c - spread <= busyTo)
+            continue;
+        for (int k = -kMaxZ; k <= kMaxZ; k++) {
+            if (k == 0)
+                continue;
+            double worst = 0.0;
+            for (const long at : {c - spread, c, c + spread}) {
+                const long end = at + kGap * (std::abs(k) - 1) + 1;
+                if (at < 0 || end > len) {
+                    worst = 1e9;
+                    break;
+                }
+                Z2 z = coast[end];
+                for (int i = 0; i < std::abs(k); i++) {
+                    const Z2& r = one[end - at - kGap * i];
+                    z[0] += (k < 0 ? -1 : 1) * r[0], z[1] += (k < 0 ? -1 : 1) * r[1];
+                }
+                worst = std::max(worst, swing(m, z));
+            }
+            if (worst + 0.01 * std::abs(k) < best.left + 0.01 * std::abs(best.k))
+                best = {c, k, worst};
+        }
+    }
+    return best;
+}
+
+// Up to two bursts along Z that leave a swing of at most kSwing, avoiding the calls `busy` of the
+// transfer. Returns them as steps.
+std::vector<Step> planZ(const Model& m, const Vec& s0, double t0, long busyFrom, long busyTo) {
+    std::vector<Step> steps;
+    const Z2 z0{s0[2], s0[5]};
+    if (swing(m, z0) <= kSwing)
+        return steps;
+    const long len = horizon(m);
+    std::vector<Z2> coast(len + 1), one(len + 1);
+    Z2 z = z0, r{m.press[2][2], m.press[2][5]};
+    for (long j = 0; j <= len; j++) {
+        coast[j] = z;
+        if (j >= 1) {
+            one[j] = r;
+            r = {m.col[2][2] * r[0] + m.col[5][2] * r[1], m.col[2][5] * r[0] + m.col[5][5] * r[1]};
+        }
+        z = {m.col[2][2] * z[0] + m.col[5][2] * z[1], m.col[2][5] * z[0] + m.col[5][5] * z[1]};
+    }
+    const long lateCalls = std::lround(kLate / m.tcall);
+    const long half = m.omega > 0.0 ? std::lround(M_PI / m.omega / m.tcall) : lateCalls;
+    const ZBurst b = bestZ(m, coast, one, lateCalls, std::min(len / 2, half + lateCalls), busyFrom, busyTo);
+    if (b.k == 0)
+        return steps;
+    auto add = [&](long call, int k) {
+        steps.push_back({t0 + call * m.tcall - kLate, k > 0 ? PageUp : PageDown, std::abs(k), {}});
+    };
+    add(b.call, b.k);
+    if (b.left <= kSwingDone || m.omega <= 0.0)
+        return steps;
+    // One burst cannot do it: the first burst of two is chosen so that the swing it leaves is a whole
+    // number of presses, which a burst where the chaser crosses the plane then takes away.
+    double bestLeft = 1e9;
+    long c1 = 0;
+    int k1 = 0;
+    const double unit = m.q / m.omega; // swing one press makes or takes away at the plane
+    for (long c = lateCalls; c <= std::min(len / 2, half + lateCalls); c += 5) {
+        if (c + lateCalls >= busyFrom && c - lateCalls <= busyTo)
+            continue;
+        for (int k = -3; k <= 3; k++) {
+            const long end = c + kGap * (std::abs(k) - 1) + 1;
+            if (k == 0 || end > len)
+                continue;
+            Z2 zz = coast[end];
+            for (int i = 0; i < std::abs(k); i++) {
+                const Z2& rr = one[end - c - kGap * i];
+                zz[0] += (k < 0 ? -1 : 1) * rr[0], zz[1] += (k < 0 ? -1 : 1) * rr[1];
+            }
+            const double a = swing(m, zz);
+            const double left = std::fabs(a - std::round(a / unit) * unit) + 0.01 * std::abs(k);
+            if (left < bestLeft)
+                bestLeft = left, c1 = c, k1 = k;
+        }
+    }
+    steps.clear();
+    add(c1, k1);
+    // Then the best single burst from the state that the first one leaves.
+    const long end1 = c1 + kGap * (std::abs(k1) - 1) + 1;
+    std::vector<Z2> coast2(len + 1);
+    Z2 zz = coast[end1];
+    for (int i = 0; i < std::abs(k1); i++) {
+        const Z2& rr = one[end1 - c1 - kGap * i];
+        zz[0] += (k1 < 0 ? -1 : 1) * rr[0], zz[1] += (k1 < 0 ? -1 : 1) * rr[1];
+    }
+    for (long j = 0; j <= len; j++) {
+        coast2[j] = j < end1 ? coast[j] : zz;
+        if (j >= end1)
+            zz = {m.col[2][2] * zz[0] + m.col[5][2] * zz[1], m.col[2][5] * zz[0] + m.col[5][5] * zz[1]};
+    }
+    const ZBurst b2 = bestZ(m, coast2, one, end1 + 10, std::min(len - 1, end1 + half + 10), busyFrom, busyTo);
+    if (b2.k != 0)
+        add(b2.call, b2.k);
+    return steps;
+}
+
+// ---- The glide down the approach line ----
+
+// The glide's pilot, between bursts: the orbit pulls a closing chaser up (+X) at 2 Omega Yp, so a
+// Left press each time Xp has grown by a press keeps it on the line; presses the other way, or
+// along Y, put back a chaser that has left the band or the speed range. Check means none now.
+Key holdKey(const Model& m) {
+    const double q = m.q, e = 0.002;
+    if (sim::Xp > q / 2 - e && sim::X > -kLine)
+        return Left;
+    if (sim::Xp < -q / 2 + e && sim::X < kLine)
+        return Right;
+    if (sim::X > kLine && sim::Xp > -q / 4)
+        return Left;
+    if (sim::X < -kLine && sim::Xp < q / 4)
+        return Right;
+    if (sim::Yp > kGlideFast)
+        return Down;
+    if (sim::Yp < kGlideSlow)
+        return Up;
+    return Check;
+}
+
+// Inserts the step (time t, key, count) as the next one the person starts.
+void insertNext(std::vector<Step>& steps, const Pace& p, Key key, int count) {
+    if (count > 0)
+        steps.insert(steps.begin() + static_cast<long>(p.next), {sim::t - kLate, key, count, {}});
+}
+
+struct Flown {
+    std::vector<Step> steps;
+    std::vector<bool> hold;    // the steps the glide's pilot added, one press each
+    std::vector<double> gates; // times the chaser came onto the line, to glide or to stop
+    int outcome = 0;           // as sim::coll; 0 at a stop
+    double arrival = 0.0, speed = 0.0;
+    int reserve = 0, presses = 0;
+    Moment after; // at a stop: the moment the next leg flies from
+};
+
+// Flies one leg through sim as the person of the plan, collecting the steps: the transfer's bursts and
+// those along Z, then, where the transfer meets the line, either the glide down to the port or a
+// burst that stops the chaser there.
+Flown flyLeg(const Model& m, const sim::ParaPhy& sc, const Moment& from, const Transfer& tr) {
+    Flown f;
+    place(sc, from);
+    const Vec s0 = now();
+    const double t0 = from.t;
+    const double start = t0 + tr.first * m.tcall - kLate;
+    if (tr.kx != 0)
+        f.steps.push_back({start, tr.kx > 0 ? Right : Left, std::abs(tr.kx), {}});
+    if (tr.ky != 0)
+        f.steps.push_back({start, tr.ky > 0 ? Up : Down, std::abs(tr.ky), {}});
+    const long busyTo = tr.first + kGap * (std::abs(tr.kx) + std::abs(tr.ky)) + 10;
+    for (const Step& z : planZ(m, s0, t0, tr.first - 10, busyTo))
+        f.steps.push_back(z);
+    std::stable_sort(f.steps.begin(), f.steps.end(), [](const Step& a, const Step& b) { return a.t < b.t; });
+    f.hold.assign(f.steps.size(), false);
+
+    Pace p;
+    bool gliding = false;
+    long stopped = -1; // call at which the stop burst was put in
+    while (p.call < kMaxCalls) {
+        const bool idle = p.left == 0 && (p.next >= f.steps.size() || f.steps[p.next].t + kLate > sim::t + 0.5);
+        if (tr.stop && stopped < 0 && p.call >= tr.gate) {
+            stopped = p.call;
+            f.gates.push_back(sim::t);
+            insertNext(f.steps, p, sim::Yp < 0.0 ? Up : Down, std::abs(roundi(sim::Yp / m.q)));
+            insertNext(f.steps, p, sim::Xp < 0.0 ? Right : Left, std::abs(roundi(sim::Xp / m.q)));
+            f.hold.resize(f.steps.size(), false);
+        } else if (stopped >= 0 && idle && p.next >= f.steps.size()) {
+            // Stopped: a little coast, so that a check can come before the next leg.
+            if (sim::t >= p.ends.back() + 1.0) {
+                f.after = {sim::t, sim::X, sim::Y, sim::Z, sim::Xp, sim::Yp, sim::Zp, sim::pc};
+                break;
+            }
+        } else if (!tr.stop && !gliding && p.call >= tr.gate) {
+            gliding = true;
+            f.gates.push_back(sim::t);
+            const int ky = roundi((kGlideSpeed - sim::Yp) / m.q);
+            const int kx = roundi(-sim::Xp / m.q - 0.25);
+            insertNext(f.steps, p, ky > 0 ? Up : Down, std::abs(ky));
+            insertNext(f.steps, p, kx > 0 ? Right : Left, std::abs(kx));
+            f.hold.resize(f.steps.size(), false);
+        } else if (gliding && idle && p.call >= p.last + kHoldGap) {
+            const Key k = holdKey(m);
+            if (k != Check) {
+                insertNext(f.steps, p, k, 1);
+                f.hold.insert(f.hold.begin() + static_cast<long>(p.next), true);
+            }
+        }
+        if (fly1(f.steps, kLate, kGap, p) == Ended)
+            break;
+        // Off the line by this much the glide cannot dock: a failed plan, no use flying on.
+        if (gliding && std::fabs(sim::X) > 0.3)
+            break;
+    }
+    f.outcome = sim::coll;
+    f.arrival = sim::t;
+    f.speed = std::sqrt(sim::Xp * sim::Xp + sim::Yp * sim::Yp + sim::Zp * sim::Zp);
+    f.reserve = sim::pc;
+    f.presses = p.presses;
+    // Steps the flight never reached are no part of the plan.
+    f.steps.resize(std::min(f.steps.size(), p.next));
+    f.hold.resize(f.steps.size());
+    return f;
+}
+
+// The first leg from `from`, cheapest first, that ends in a docking when flown on time.
+Flown firstDocking(const Model& m, const sim::ParaPhy& sc, const Moment& from) {
+    for (const Transfer& tr : transfers(m, {from.X, from.Y, from.Z, from.Xp, from.Yp, from.Zp}, from.reserve)) {
+        if (tr.stop)
+            break;
+        Flown f = flyLeg(m, sc, from, tr);
+        if (f.outcome == 3)
+            return f;
+    }
+    return {};
+}
+
+// A stopping leg followed by the next one.
+Flown join(Flown first, const Flown& next) {
+    first.steps.insert(first.steps.end(), next.steps.begin(), next.steps.end());
+    first.hold.insert(first.hold.end(), next.hold.begin(), next.hold.end());
+    first.gates.insert(first.gates.end(), next.gates.begin(), next.gates.end());
+    first.outcome = next.outcome;
+    first.arrival = next.arrival;
+    first.speed = next.speed;
+    first.reserve = next.reserve;
+    first.presses += next.presses;
+    return first;
+}
+
+// ---- Checks ----
+
+// Pauses at which the person reads the screen and asks again, so that what a late hand did is put
+// right from then on: after each burst, before the glide begins, and every few presses of the glide,
+// but none in the last stretch, where asking again changes nothing.
+std::vector<Step> withChecks(const Flown& f, const std::vector<double>& ends, double t0) {
+    std::vector<double> at;
+    int holds = 0;
+    for (size_t i = 0; i < f.steps.size() && i < ends.size(); i++) {
+        if (!f.hold[i] || ++holds % 5 == 0)
+            at.push_back(ends[i] + 0.5 - kLate);
+    }
+    for (const double g : f.gates)
+        at.push_back(g - 2.0 - kLate);
+    std::sort(at.begin(), at.end());
+    std::vector<Step> steps = f.steps;
+    double lastCheck = -1e9;
+    for (const double t : at) {
+        if (t < t0 + 1.0 || t - lastCheck < 1.5 || t > f.arrival - 3.0)
+            continue;
+        lastCheck = t;
+        const auto pos = std::upper_bound(steps.begin(), steps.end(), t,
+                                          [](double v, const Step& s) { return v < s.t; });
+        steps.insert(pos, {t, Check, 0, {}});
+    }
+    return steps;
+}
+
+// Flies `steps` from `from` as a person `late` and `gap` apart would, up to the first check or the end.
+int upToCheck(const sim::ParaPhy& sc, const Moment& from, const std::vector<Step>& steps, double late, int gap) {
+    place(sc, from);
+    Pace p;
+    Event e = Flying;
+    while (p.call < kMaxCalls && (e = fly1(steps, late, gap, p)) == Flying) {
+    }
+    return e == Paused ? 0 : sim::coll;
+}
+
+// Whether the plan holds for a person at either end of the lateness and spacing allowed: nothing
+// goes wrong before the first check, and when no check comes before the end, the chaser docks.
+bool holds(const sim::ParaPhy& sc, const Moment& from, const std::vector<Step>& steps) {
+    for (const double late : {0.0, kLateMax})
+        for (const int gap : {kGapMin, kGapMax}) {
+            const int end = upToCheck(sc, from, steps, late, gap);
+            if (end != 0 && end != 3)
+                return false;
+        }
+    return true;
+}
+
+} // namespace
+
+Plan planFrom(const sim::ParaPhy& sc, const Moment& from) {
+    SimCopy saved = borrow();
+    Plan best;
+    best.outcome = -1;
+    const Model m = learn(sc);
+    const Vec s0{from.X, from.Y, from.Z, from.Xp, from.Yp, from.Zp};
+    const std::vector<Transfer> all = m.q > 0.0 && m.tcall > 0.0 ? transfers(m, s0, from.reserve) : std::vector<Transfer>();
+    for (const Transfer& tr : all) {
+        Flown f = flyLeg(m, sc, from, tr);
+        if (tr.stop && f.outcome == 0 && !f.gates.empty())
+            f = join(std::move(f), firstDocking(m, sc, f.after));
+        if (getenv("PLANDBG"))
+            fprintf(stderr, "cand first=%ld kx=%d ky=%d gate=%ld stop=%d cost=%.1f -> outcome %d presses %d arr %.1f\n", tr.first, tr.kx, tr.ky, tr.gate, tr.stop, tr.cost, f.outcome, f.presses, f.arrival);
+        if (f.outcome != 3)
+            continue;
+        // The times each step ends, from the flight of the plan without checks, place the checks.
+        place(sc, from);
+        Pace p;
+        while (p.call < kMaxCalls && fly1(f.steps, kLate, kGap, p) != Ended) {
+        }
+        std::vector<Step> steps = withChecks(f, p.ends, from.t);
+        if (!holds(sc, from, steps))
+            continue;
+        // Fly the plan with its checks once more, as the person will, and note what each check reads.
+        place(sc, from);
+        Pace q;
+        Event e = Flying;
+        while (q.call < kMaxCalls && (e = fly1(steps, kLate, kGap, q)) != Ended)
+            if (e == Paused)
+                steps[q.next - 1].expect = {sim::t, sim::X, sim::Y, sim::Z, sim::Xp, sim::Yp, sim::Zp, sim::pc};
+        best.steps = std::move(steps);
+        best.outcome = sim::coll;
+        best.arrival = sim::t;
+        best.speed = std::sqrt(sim::Xp * sim::Xp + sim::Yp * sim::Yp + sim::Zp * sim::Zp);
+        best.reserve = sim::pc;
+        best.presses = q.presses;
+        break;
+    }
+    giveBack(saved);
+    return best;
+}
+
+} // namespace plan

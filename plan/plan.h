@@ -1,0 +1,65 @@
+// plan — the planner behind `rendezvous-plan`: from a scenario and a moment of a flight, which thruster
+// keys a person presses and when, read as the screen shows the time, down to the docking.
+//
+// State: none between calls. While it plans, the planner borrows sim's process-wide state (the scenario
+// record, the chaser, the reserve, the history) to fly its candidate plans through the integrator and
+// the outcome rules, and puts every variable back before it returns. One thread, like sim.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "sim.h"
+
+namespace plan {
+
+// The thruster keys of the simulator, and the pause at which the person reads the telemetry and asks
+// the planner again.
+enum Key { Up, Down, Left, Right, PageUp, PageDown, Check };
+
+// A moment of a flight as the telemetry shows it: "TEMPS X Y Z XP YP ZP RESERVE".
+struct Moment {
+    double t = 0.0;                      // temps
+    double X = 0.0, Y = 0.0, Z = 0.0;    // position
+    double Xp = 0.0, Yp = 0.0, Zp = 0.0; // velocity
+    int reserve = 100;                   // presses left
+};
+
+// One line of a plan: `count` presses of `key`, one per integrator call or slower, from the first
+// call at whose start the screen shows a time of at least `t`; or, for Check, a pause there.
+struct Step {
+    double t = 0.0;
+    Key key = Check;
+    int count = 0;  // 0 for a check
+    Moment expect;  // for a check: what the screen should show there if the plan was kept
+};
+
+// The person a plan is written for: each step, a check included, starts up to kLateMax after its
+// time (the plan counts on kLate), and presses come kGapMin to kGapMax integrator calls apart.
+constexpr double kLate = 0.25;
+constexpr double kLateMax = 0.5;
+constexpr int kGap = 5, kGapMin = 4, kGapMax = 6;
+
+struct Plan {
+    std::vector<Step> steps;
+    int outcome = 0;     // how the flight of the plan ends, as sim::coll; 3 when it docks
+    double arrival = 0;  // time of that end
+    double speed = 0;    // speed there
+    int reserve = 0;     // reserve left there
+    int presses = 0;     // presses of the whole plan
+    std::string method;  // how the chaser comes near the target, in French
+};
+
+// The plan from moment `from` of a flight of scenario `sc` (sc.p is the thrust one press gives).
+// Every plan returned was flown through sim by the person above, on time as kLate says; `outcome`
+// says how that flight ended.
+Plan planFrom(const sim::ParaPhy& sc, const Moment& from);
+
+// ---- Text (text.cpp) ----
+const char* keyName(Key key);                        // "Up", "Down", ..., "check"
+bool parseMoment(const std::string& text, Moment* m); // the eight numbers, blank separated
+std::string keysText(const Plan& plan);              // one "TEMPS KEY COUNT" or "TEMPS check" a line
+// The plan in French, as a person reads it beside the simulator's screen.
+std::string describe(const Plan& plan, const sim::ParaPhy& sc, const Moment& from, const std::string& file);
+
+} // namespace plan
