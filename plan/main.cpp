@@ -92,12 +92,19 @@ int main(int argc, char** argv) {
     if (!readScenario(file))
         return bad("sc'enario illisible ou incomplet : ", file);
 
-    plan::Moment moment{0.0,         sim::para_phy.X0,  sim::para_phy.Y0,  sim::para_phy.Z0,
-                        sim::para_phy.Xp0, sim::para_phy.Yp0, sim::para_phy.Zp0, sim::pcmax};
+    plan::Moment moment{0.0,
+                        sim::para_phy.X0,
+                        sim::para_phy.Y0,
+                        sim::para_phy.Z0,
+                        sim::para_phy.Xp0,
+                        sim::para_phy.Yp0,
+                        sim::para_phy.Zp0,
+                        sim::pcmax};
     if (from && !plan::parseMoment(from, &moment))
         return bad("--from attend huit nombres, comme l''ecran les montre : ", from);
 
     const plan::Plan p = plan::planFrom(sim::para_phy, moment);
-    std::fputs(keys ? plan::keysText(p).c_str() : plan::describe(p, sim::para_phy, moment, file).c_str(), stdout);
+    std::fputs(keys ? plan::keysText(p).c_str() : plan::describe(p, sim::para_phy, moment, file).c_str(),
+               stdout);
     return p.outcome == 3 ? 0 : 1;
 }

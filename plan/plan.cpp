@@ -8,7 +8,6 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 
 namespace plan {
 
@@ -23,9 +22,9 @@ constexpr double kGateLine = 0.02;    // |X| under which a transfer has reached 
 constexpr double kGateSwerve = 0.2;   // |Xp| at most where a transfer meets the line...
 constexpr double kGateClose = 0.35;   // ...and how far Yp may be from the glide's speed there
 constexpr double kStopFar = 40.0;     // a transfer that stops on the line does so this near the port
-constexpr double kGlideSpeed = 0.075; // closing speed the glide starts with
+constexpr double kGlideSpeed = 0.065; // closing speed the glide starts with
 constexpr double kGlideSlow = 0.03;   // the glide speeds up below this closing speed...
-constexpr double kGlideFast = 0.105;  // ...and slows down above this one
+constexpr double kGlideFast = 0.095;  // ...and slows down above this one, or above one press's worth
 constexpr double kLine = 0.03;        // the glide holds X within this of the line
 constexpr double kSwing = 0.07;       // largest swing across the orbital plane left alone...
 constexpr double kSwingDone = 0.05;   // ...and the swing bursts along Z aim under, late or not
@@ -36,6 +35,7 @@ constexpr int kMaxZ = 6;              // presses of one burst along Z at most
 constexpr long kMaxCalls = 20000;     // the longest flight a plan may take
 constexpr size_t kCandidates = 12;    // transfers of each kind flown through sim, cheapest first
 constexpr long kStride = 4;           // calls between two looks for the line in the transfer search
+constexpr int kHoldsPerCheck = 5;     // presses of the glide between two checks
 
 // ---- Borrowing sim's state ----
 
@@ -47,7 +47,9 @@ struct SimCopy {
     std::vector<double> x, y, z;
 };
 
-Vec now() { return {sim::X, sim::Y, sim::Z, sim::Xp, sim::Yp, sim::Zp}; }
+Vec now() {
+    return {sim::X, sim::Y, sim::Z, sim::Xp, sim::Yp, sim::Zp};
+}
 
 void setNow(const Vec& s) {
     sim::X = s[0], sim::Y = s[1], sim::Z = s[2];
@@ -93,13 +95,26 @@ void place(const sim::ParaPhy& sc, const Moment& m) {
 void press(Key key) {
     const double p = sim::para_phy.p;
     switch (key) {
-    case Up: sim::fire(sim::py, p); break;
-    case Down: sim::fire(sim::py, -p); break;
-    case Right: sim::fire(sim::px, p); break;
-    case Left: sim::fire(sim::px, -p); break;
-    case PageUp: sim::fire(sim::pz, p); break;
-    case PageDown: sim::fire(sim::pz, -p); break;
-    case Check: break;
+    case Up:
+        sim::fire(sim::py, p);
+        break;
+    case Down:
+        sim::fire(sim::py, -p);
+        break;
+    case Right:
+        sim::fire(sim::px, p);
+        break;
+    case Left:
+        sim::fire(sim::px, -p);
+        break;
+    case PageUp:
+        sim::fire(sim::pz, p);
+        break;
+    case PageDown:
+        sim::fire(sim::pz, -p);
+        break;
+    case Check:
+        break;
     }
 }
 
@@ -170,12 +185,19 @@ struct Pace {
 
 enum Event { Flying, Paused, Ended };
 
-// One integrator call of a person who starts each step `late` after its time and presses every
-// `gap` calls: the step whose time has come starts, a press due is made, then the call, then the
-// reserve rule and the outcome rules as the next frame applies them. A check reached returns Paused
-// before the call; flying on from there is the person going on after the pause.
-Event fly1(const std::vector<Step>& steps, double late, int gap, Pace& p) {
-    if (p.left == 0 && p.next < steps.size() && sim::t >= steps[p.next].t + late - 1e-6) {
+// How a person keeps to a plan: late by late[0] and late[1] on alternate steps, and pressing gap[0]
+// and gap[1] calls apart on alternate presses.
+struct Hand {
+    double late[2] = {kLate, kLate};
+    int gap[2] = {kGap, kGap};
+};
+
+// One integrator call of a person flying `steps`: the step whose time has come starts, a press due is
+// made, then the call, then the reserve rule and the outcome rules as the next frame applies them. A
+// check reached returns Paused before the call; flying on from there is the person going on after it.
+Event fly1(const std::vector<Step>& steps, const Hand& h, Pace& p) {
+    const int gap = h.gap[p.presses % 2];
+    if (p.left == 0 && p.next < steps.size() && sim::t >= steps[p.next].t + h.late[p.next % 2] - 1e-6) {
         const Step& s = steps[p.next++];
         if (s.key == Check) {
             p.ends.push_back(sim::t);
@@ -206,7 +228,9 @@ struct P4 {
     double x = 0, y = 0, xp = 0, yp = 0;
 };
 
-P4 inPlane(const Vec& s) { return {s[0], s[1], s[3], s[4]}; }
+P4 inPlane(const Vec& s) {
+    return {s[0], s[1], s[3], s[4]};
+}
 
 // A burst along X, then one along Y, then a coast to the call where the glide begins.
 struct Transfer {
@@ -217,7 +241,9 @@ struct Transfer {
     bool stop = false;  // the chaser stops on the line, too far for the glide, and flies on from there
 };
 
-int roundi(double v) { return static_cast<int>(std::lround(v)); }
+int roundi(double v) {
+    return static_cast<int>(std::lround(v));
+}
 
 // What a glide costs from where it begins: the presses that set its speed, those that hold the line
 // (the orbit pulls a closing chaser up at 2 Omega Yp, a velocity of 2 Omega D over D), and its time.
@@ -231,7 +257,8 @@ double glideCost(const Model& m, const P4& at) {
 // a few presses along X, each moving the chaser 4 q / Omega down the line in half an orbit.
 double restCost(const Model& m, double d) {
     const double hop = 4.0 * m.q / std::max(m.omega, 1e-3);
-    return 2.0 * std::ceil(std::max(0.0, d - kGateFar) / hop) + glideCost(m, {0.0, kPort - kGateFar, 0.0, 0.0});
+    return 2.0 * std::ceil(std::max(0.0, d - kGateFar) / hop) +
+           glideCost(m, {0.0, kPort - kGateFar, 0.0, 0.0});
 }
 
 // In-plane positions and velocities call by call, kept apart so that the scan reads only positions.
@@ -290,8 +317,12 @@ std::vector<Transfer> transfers(const Model& m, const Vec& s0, int reserve) {
                 const double sx = kx < 0 ? -1.0 : 1.0, sy = ky < 0 ? -1.0 : 1.0;
                 const long firstY = first + kGap * std::abs(kx);
                 const long end = n > 0 ? first + kGap * (n - 1) : first;
-                const auto xAt = [&](long j) { return coast.x[j] + sx * tx.x[j - first] + sy * ty.x[std::max(0L, j - firstY)]; };
-                const auto yAt = [&](long j) { return coast.y[j] + sx * tx.y[j - first] + sy * ty.y[std::max(0L, j - firstY)]; };
+                const auto xAt = [&](long j) {
+                    return coast.x[j] + sx * tx.x[j - first] + sy * ty.x[std::max(0L, j - firstY)];
+                };
+                const auto yAt = [&](long j) {
+                    return coast.y[j] + sx * tx.y[j - first] + sy * ty.y[std::max(0L, j - firstY)];
+                };
                 bool glide = false, stop = m.omega <= 0.0; // what is still looked for
                 // The line is looked for every kStride calls, then call by call where it was crossed.
                 for (long j = end + 1, prev = end + 1; j <= len && !(glide && stop); prev = j, j += kStride) {
@@ -308,17 +339,20 @@ std::vector<Transfer> transfers(const Model& m, const Vec& s0, int reserve) {
                         const P4 p{gx, yAt(g), coast.xp[g] + sx * tx.xp[g - first] + sy * ty.xp[gy],
                                    coast.yp[g] + sx * tx.yp[g - first] + sy * ty.yp[gy]};
                         const double d = kPort - p.y;
-                        // What comes next begins with a short burst: the chaser must come onto the line slowly.
+                        // What comes next begins with a short burst: the chaser must come onto the line
+                        // slowly.
                         if (!glide && d >= kGateNear && d <= kGateFar && std::fabs(p.xp) <= kGateSwerve &&
                             std::fabs(p.yp - kGlideSpeed) <= kGateClose) {
                             glide = true;
-                            glides.push_back({first, kx, ky, g, n + glideCost(m, p) + kTimeWeight * g * m.tcall});
+                            glides.push_back(
+                                {first, kx, ky, g, n + glideCost(m, p) + kTimeWeight * g * m.tcall});
                         }
                         if (!stop && d > kGateFar && d <= kStopFar && std::fabs(p.xp) <= kGateSwerve &&
                             std::fabs(p.yp) <= kGateClose) {
                             stop = true;
                             const int halt = std::abs(roundi(p.xp / m.q)) + std::abs(roundi(p.yp / m.q));
-                            stops.push_back({first, kx, ky, g, n + halt + restCost(m, d) + kTimeWeight * g * m.tcall, true});
+                            stops.push_back({first, kx, ky, g,
+                                             n + halt + restCost(m, d) + kTimeWeight * g * m.tcall, true});
                         }
                         break;
                     }
@@ -352,38 +386,64 @@ double swing(const Model& m, const Z2& z) {
     return std::fabs(z[1]) > 1e-6 ? 1e9 : std::fabs(z[0]);
 }
 
-struct ZBurst {
-    long call = 0; // call of the first press, counted from the moment
-    int k = 0;     // presses, the sign giving the direction
-    double left = 0.0;
+Z2 zstep(const Model& m, const Z2& z) {
+    return {m.col[2][2] * z[0] + m.col[5][2] * z[1], m.col[2][5] * z[0] + m.col[5][5] * z[1]};
+}
+
+// The motion across the plane call by call: free from the moment, and that one press adds d calls
+// after it began.
+struct ZTrack {
+    std::vector<Z2> coast, one;
 };
 
-// The single burst along Z, first pressed between calls `from` and `to` and not within `busy`, that
-// leaves the smallest swing, judged as well a quarter of a time unit either side of its time.
-ZBurst bestZ(const Model& m, const std::vector<Z2>& coast, const std::vector<Z2>& one, long from, long to,
-             long busyFrom, long busyTo) {
-    ZBurst best{0, 0, 1e9};
-    const long len = static_cast<long>(coast.size()) - 1;
+ZTrack ztrack(const Model& m, const Z2& z0, long len) {
+    ZTrack tr{std::vector<Z2>(len + 1), std::vector<Z2>(len + 1)};
+    Z2 z = z0, r{m.press[2][2], m.press[2][5]};
+    for (long j = 0; j <= len; j++) {
+        tr.coast[j] = z;
+        z = zstep(m, z);
+        if (j >= 1) {
+            tr.one[j] = r;
+            r = zstep(m, r);
+        }
+    }
+    return tr;
+}
+
+// The state across the plane right after a burst of k presses (the sign giving the direction)
+// whose first press is at call c; calls past the track's end give nothing.
+bool zAfter(const ZTrack& tr, long c, int k, Z2* z, long* end) {
+    *end = c + kGap * (std::abs(k) - 1) + 1;
+    if (c < 0 || *end >= static_cast<long>(tr.coast.size()))
+        return false;
+    *z = tr.coast[*end];
+    for (int i = 0; i < std::abs(k); i++) {
+        const Z2& r = tr.one[*end - c - kGap * i];
+        (*z)[0] += (k < 0 ? -r[0] : r[0]), (*z)[1] += (k < 0 ? -r[1] : r[1]);
+    }
+    return true;
+}
+
+struct ZBurst {
+    long call = 0;     // call of the first press, counted from the moment
+    int k = 0;         // presses, the sign giving the direction
+    double left = 1e9; // the swing it leaves, at worst for a person kLate early or late
+};
+
+// The burst along Z, first pressed between calls `from` and `to` and clear of the calls `busy` of
+// the transfer, that leaves the smallest swing.
+ZBurst bestZ(const Model& m, const ZTrack& tr, long from, long to, long busyFrom, long busyTo) {
+    ZBurst best;
     const long spread = std::lround(kLate / m.tcall);
     for (long c = from; c <= to; c++) {
         if (c + spread >= busyFrom && c - spread <= busyTo)
             continue;
         for (int k = -kMaxZ; k <= kMaxZ; k++) {
-            if (k == 0)
-                continue;
-            double worst = 0.0;
+            double worst = k == 0 ? 1e9 : 0.0;
             for (const long at : {c - spread, c, c + spread}) {
-                const long end = at + kGap * (std::abs(k) - 1) + 1;
-                if (at < 0 || end > len) {
-                    worst = 1e9;
-                    break;
-                }
-                Z2 z = coast[end];
-                for (int i = 0; i < std::abs(k); i++) {
-                    const Z2& r = one[end - at - kGap * i];
-                    z[0] += (k < 0 ? -1 : 1) * r[0], z[1] += (k < 0 ? -1 : 1) * r[1];
-                }
-                worst = std::max(worst, swing(m, z));
+                Z2 z;
+                long end;
+                worst = k != 0 && zAfter(tr, at, k, &z, &end) ? std::max(worst, swing(m, z)) : 1e9;
             }
             if (worst + 0.01 * std::abs(k) < best.left + 0.01 * std::abs(best.k))
                 best = {c, k, worst};
@@ -392,113 +452,120 @@ ZBurst bestZ(const Model& m, const std::vector<Z2>& coast, const std::vector<Z2>
     return best;
 }
 
-// Up to two bursts along Z that leave a swing of at most kSwing, avoiding the calls `busy` of the
-// transfer. Returns them as steps.
+// Up to two bursts along Z, clear of the calls `busy` of the transfer, that stop a swing across the
+// plane larger than kSwing. One burst where the chaser crosses the plane takes away a whole number
+// of presses' worth of swing; when the rest would still be too large, a first burst is chosen that
+// leaves a whole number of presses' worth, and the second takes it away.
 std::vector<Step> planZ(const Model& m, const Vec& s0, double t0, long busyFrom, long busyTo) {
     std::vector<Step> steps;
     const Z2 z0{s0[2], s0[5]};
-    if (swing(m, z0) <= kSwing)
+    const double now = swing(m, z0);
+    if (now <= kSwing)
         return steps;
     const long len = horizon(m);
-    std::vector<Z2> coast(len + 1), one(len + 1);
-    Z2 z = z0, r{m.press[2][2], m.press[2][5]};
-    for (long j = 0; j <= len; j++) {
-        coast[j] = z;
-        if (j >= 1) {
-            one[j] = r;
-            r = {m.col[2][2] * r[0] + m.col[5][2] * r[1], m.col[2][5] * r[0] + m.col[5][5] * r[1]};
-        }
-        z = {m.col[2][2] * z[0] + m.col[5][2] * z[1], m.col[2][5] * z[0] + m.col[5][5] * z[1]};
-    }
+    const ZTrack tr = ztrack(m, z0, len);
     const long lateCalls = std::lround(kLate / m.tcall);
     const long half = m.omega > 0.0 ? std::lround(M_PI / m.omega / m.tcall) : lateCalls;
-    const ZBurst b = bestZ(m, coast, one, lateCalls, std::min(len / 2, half + lateCalls), busyFrom, busyTo);
-    if (b.k == 0)
-        return steps;
-    auto add = [&](long call, int k) {
+    const long to = std::min(len / 2, half + lateCalls);
+    const auto add = [&](long call, int k) {
         steps.push_back({t0 + call * m.tcall - kLate, k > 0 ? PageUp : PageDown, std::abs(k), {}});
     };
-    add(b.call, b.k);
-    if (b.left <= kSwingDone || m.omega <= 0.0)
+    const ZBurst one = bestZ(m, tr, lateCalls, to, busyFrom, busyTo);
+    if (one.left <= kSwingDone || m.omega <= 0.0) {
+        if (one.left < now)
+            add(one.call, one.k);
         return steps;
-    // One burst cannot do it: the first burst of two is chosen so that the swing it leaves is a whole
-    // number of presses, which a burst where the chaser crosses the plane then takes away.
-    double bestLeft = 1e9;
-    long c1 = 0;
+    }
+    const double unit = m.q / m.omega; // the swing one press takes away where the chaser crosses the plane
+    double bestRest = 1e9;
+    long c1 = 0, end1 = 0;
     int k1 = 0;
-    const double unit = m.q / m.omega; // swing one press makes or takes away at the plane
-    for (long c = lateCalls; c <= std::min(len / 2, half + lateCalls); c += 5) {
+    Z2 after1{};
+    for (long c = lateCalls; c <= to; c += kGap) {
         if (c + lateCalls >= busyFrom && c - lateCalls <= busyTo)
             continue;
         for (int k = -3; k <= 3; k++) {
-            const long end = c + kGap * (std::abs(k) - 1) + 1;
-            if (k == 0 || end > len)
+            Z2 z;
+            long end;
+            if (k == 0 || !zAfter(tr, c, k, &z, &end))
                 continue;
-            Z2 zz = coast[end];
-            for (int i = 0; i < std::abs(k); i++) {
-                const Z2& rr = one[end - c - kGap * i];
-                zz[0] += (k < 0 ? -1 : 1) * rr[0], zz[1] += (k < 0 ? -1 : 1) * rr[1];
-            }
-            const double a = swing(m, zz);
-            const double left = std::fabs(a - std::round(a / unit) * unit) + 0.01 * std::abs(k);
-            if (left < bestLeft)
-                bestLeft = left, c1 = c, k1 = k;
+            const double a = swing(m, z);
+            const double rest = std::fabs(a - std::round(a / unit) * unit) + 0.01 * std::abs(k);
+            if (rest < bestRest)
+                bestRest = rest, c1 = c, k1 = k, end1 = end, after1 = z;
         }
     }
-    steps.clear();
+    if (k1 == 0) {
+        if (one.left < now)
+            add(one.call, one.k);
+        return steps;
+    }
+    ZTrack then = tr;
+    Z2 z = after1;
+    for (long j = end1; j <= len; j++, z = zstep(m, z))
+        then.coast[j] = z;
+    const ZBurst two =
+        bestZ(m, then, end1 + 2 * kGap, std::min(len - 1, end1 + half + 2 * kGap), busyFrom, busyTo);
+    if (two.left >= one.left) {
+        if (one.left < now)
+            add(one.call, one.k);
+        return steps;
+    }
     add(c1, k1);
-    // Then the best single burst from the state that the first one leaves.
-    const long end1 = c1 + kGap * (std::abs(k1) - 1) + 1;
-    std::vector<Z2> coast2(len + 1);
-    Z2 zz = coast[end1];
-    for (int i = 0; i < std::abs(k1); i++) {
-        const Z2& rr = one[end1 - c1 - kGap * i];
-        zz[0] += (k1 < 0 ? -1 : 1) * rr[0], zz[1] += (k1 < 0 ? -1 : 1) * rr[1];
-    }
-    for (long j = 0; j <= len; j++) {
-        coast2[j] = j < end1 ? coast[j] : zz;
-        if (j >= end1)
-            zz = {m.col[2][2] * zz[0] + m.col[5][2] * zz[1], m.col[2][5] * zz[0] + m.col[5][5] * zz[1]};
-    }
-    const ZBurst b2 = bestZ(m, coast2, one, end1 + 10, std::min(len - 1, end1 + half + 10), busyFrom, busyTo);
-    if (b2.k != 0)
-        add(b2.call, b2.k);
+    add(two.call, two.k);
     return steps;
 }
 
 // ---- The glide down the approach line ----
 
+// The fastest closing speed of the glide: kGlideFast, or one press when a press gives more, as it
+// does without an orbit.
+double fast(const Model& m) {
+    return std::max(kGlideFast, m.q + 0.005);
+}
+
 // The glide's pilot, between bursts: the orbit pulls a closing chaser up (+X) at 2 Omega Yp, so a
-// Left press each time Xp has grown by a press keeps it on the line; presses the other way, or
-// along Y, put back a chaser that has left the band or the speed range. Check means none now.
+// Left press each time Xp has grown past half a press keeps it on the line; presses the other way,
+// or along Y, put back a chaser that has left the band or the speed range. Check means none now.
 Key holdKey(const Model& m) {
-    const double q = m.q, e = 0.002;
-    if (sim::Xp > q / 2 - e && sim::X > -kLine)
+    const double q = m.q, e = 0.003;
+    if (sim::Xp > q / 2 + e && sim::X > -kLine)
         return Left;
-    if (sim::Xp < -q / 2 + e && sim::X < kLine)
+    if (sim::Xp < -q / 2 - e && sim::X < kLine)
         return Right;
     if (sim::X > kLine && sim::Xp > -q / 4)
         return Left;
     if (sim::X < -kLine && sim::Xp < q / 4)
         return Right;
-    if (sim::Yp > kGlideFast)
+    if (sim::Yp > fast(m))
         return Down;
     if (sim::Yp < kGlideSlow)
         return Up;
     return Check;
 }
 
-// Inserts the step (time t, key, count) as the next one the person starts.
-void insertNext(std::vector<Step>& steps, const Pace& p, Key key, int count) {
-    if (count > 0)
-        steps.insert(steps.begin() + static_cast<long>(p.next), {sim::t - kLate, key, count, {}});
+// Inserts `count` presses of `key` as the next step the person starts, now.
+void insertNext(std::vector<Step>& steps, std::vector<bool>& hold, const Pace& p, Key key, int count,
+                bool held) {
+    if (count <= 0)
+        return;
+    steps.insert(steps.begin() + static_cast<long>(p.next), {sim::t - kLate, key, count, {}});
+    hold.insert(hold.begin() + static_cast<long>(p.next), held);
 }
+
+// Where a leg meets the approach line.
+struct Gate {
+    double t = 0.0;    // time
+    double d = 0.0;    // distance to the port along the line
+    bool stop = false; // the chaser stops there; otherwise the glide begins
+};
 
 struct Flown {
     std::vector<Step> steps;
-    std::vector<bool> hold;    // the steps the glide's pilot added, one press each
-    std::vector<double> gates; // times the chaser came onto the line, to glide or to stop
-    int outcome = 0;           // as sim::coll; 0 at a stop
+    std::vector<bool> hold; // the steps the glide's pilot added, one press each
+    std::vector<Transfer> legs;
+    std::vector<Gate> gates;
+    int outcome = 0; // as sim::coll; 0 at a stop
     double arrival = 0.0, speed = 0.0;
     int reserve = 0, presses = 0;
     Moment after; // at a stop: the moment the next leg flies from
@@ -509,56 +576,51 @@ struct Flown {
 // burst that stops the chaser there.
 Flown flyLeg(const Model& m, const sim::ParaPhy& sc, const Moment& from, const Transfer& tr) {
     Flown f;
+    f.legs.push_back(tr);
     place(sc, from);
-    const Vec s0 = now();
-    const double t0 = from.t;
-    const double start = t0 + tr.first * m.tcall - kLate;
+    const double start = from.t + tr.first * m.tcall - kLate;
     if (tr.kx != 0)
         f.steps.push_back({start, tr.kx > 0 ? Right : Left, std::abs(tr.kx), {}});
     if (tr.ky != 0)
         f.steps.push_back({start, tr.ky > 0 ? Up : Down, std::abs(tr.ky), {}});
     const long busyTo = tr.first + kGap * (std::abs(tr.kx) + std::abs(tr.ky)) + 10;
-    for (const Step& z : planZ(m, s0, t0, tr.first - 10, busyTo))
+    for (const Step& z : planZ(m, now(), from.t, tr.first - 10, busyTo))
         f.steps.push_back(z);
     std::stable_sort(f.steps.begin(), f.steps.end(), [](const Step& a, const Step& b) { return a.t < b.t; });
     f.hold.assign(f.steps.size(), false);
 
     Pace p;
-    bool gliding = false;
-    long stopped = -1; // call at which the stop burst was put in
+    bool onLine = false;
     while (p.call < kMaxCalls) {
-        const bool idle = p.left == 0 && (p.next >= f.steps.size() || f.steps[p.next].t + kLate > sim::t + 0.5);
-        if (tr.stop && stopped < 0 && p.call >= tr.gate) {
-            stopped = p.call;
-            f.gates.push_back(sim::t);
-            insertNext(f.steps, p, sim::Yp < 0.0 ? Up : Down, std::abs(roundi(sim::Yp / m.q)));
-            insertNext(f.steps, p, sim::Xp < 0.0 ? Right : Left, std::abs(roundi(sim::Xp / m.q)));
-            f.hold.resize(f.steps.size(), false);
-        } else if (stopped >= 0 && idle && p.next >= f.steps.size()) {
+        const bool idle =
+            p.left == 0 && (p.next >= f.steps.size() || f.steps[p.next].t + kLate > sim::t + 0.5);
+        if (!onLine && p.call >= tr.gate) {
+            onLine = true;
+            f.gates.push_back({sim::t, kPort - sim::Y, tr.stop});
+            // The glide starts at its speed, with Xp in the band the pilot keeps it in; a stop
+            // takes all the velocity away.
+            const bool slow = sim::Yp >= kGlideSlow && sim::Yp <= fast(m);
+            const int ky = tr.stop ? roundi(-sim::Yp / m.q)
+                           : slow  ? 0
+                                   : roundi((kGlideSpeed - sim::Yp) / m.q);
+            const int kx = tr.stop || std::fabs(sim::Xp) > m.q / 2 ? roundi(-sim::Xp / m.q) : 0;
+            insertNext(f.steps, f.hold, p, ky > 0 ? Up : Down, std::abs(ky), false);
+            insertNext(f.steps, f.hold, p, kx > 0 ? Right : Left, std::abs(kx), false);
+        } else if (onLine && tr.stop && idle && p.next >= f.steps.size()) {
             // Stopped: a little coast, so that a check can come before the next leg.
-            if (sim::t >= p.ends.back() + 1.0) {
+            if (p.ends.empty() || sim::t >= p.ends.back() + 1.0) {
                 f.after = {sim::t, sim::X, sim::Y, sim::Z, sim::Xp, sim::Yp, sim::Zp, sim::pc};
                 break;
             }
-        } else if (!tr.stop && !gliding && p.call >= tr.gate) {
-            gliding = true;
-            f.gates.push_back(sim::t);
-            const int ky = roundi((kGlideSpeed - sim::Yp) / m.q);
-            const int kx = roundi(-sim::Xp / m.q - 0.25);
-            insertNext(f.steps, p, ky > 0 ? Up : Down, std::abs(ky));
-            insertNext(f.steps, p, kx > 0 ? Right : Left, std::abs(kx));
-            f.hold.resize(f.steps.size(), false);
-        } else if (gliding && idle && p.call >= p.last + kHoldGap) {
+        } else if (onLine && !tr.stop && idle && p.call >= p.last + kHoldGap) {
             const Key k = holdKey(m);
-            if (k != Check) {
-                insertNext(f.steps, p, k, 1);
-                f.hold.insert(f.hold.begin() + static_cast<long>(p.next), true);
-            }
+            if (k != Check)
+                insertNext(f.steps, f.hold, p, k, 1, true);
         }
-        if (fly1(f.steps, kLate, kGap, p) == Ended)
+        if (fly1(f.steps, Hand(), p) == Ended)
             break;
         // Off the line by this much the glide cannot dock: a failed plan, no use flying on.
-        if (gliding && std::fabs(sim::X) > 0.3)
+        if (onLine && !tr.stop && std::fabs(sim::X) > 0.3)
             break;
     }
     f.outcome = sim::coll;
@@ -574,7 +636,8 @@ Flown flyLeg(const Model& m, const sim::ParaPhy& sc, const Moment& from, const T
 
 // The first leg from `from`, cheapest first, that ends in a docking when flown on time.
 Flown firstDocking(const Model& m, const sim::ParaPhy& sc, const Moment& from) {
-    for (const Transfer& tr : transfers(m, {from.X, from.Y, from.Z, from.Xp, from.Yp, from.Zp}, from.reserve)) {
+    for (const Transfer& tr :
+         transfers(m, {from.X, from.Y, from.Z, from.Xp, from.Yp, from.Zp}, from.reserve)) {
         if (tr.stop)
             break;
         Flown f = flyLeg(m, sc, from, tr);
@@ -588,6 +651,7 @@ Flown firstDocking(const Model& m, const sim::ParaPhy& sc, const Moment& from) {
 Flown join(Flown first, const Flown& next) {
     first.steps.insert(first.steps.end(), next.steps.begin(), next.steps.end());
     first.hold.insert(first.hold.end(), next.hold.begin(), next.hold.end());
+    first.legs.insert(first.legs.end(), next.legs.begin(), next.legs.end());
     first.gates.insert(first.gates.end(), next.gates.begin(), next.gates.end());
     first.outcome = next.outcome;
     first.arrival = next.arrival;
@@ -600,51 +664,88 @@ Flown join(Flown first, const Flown& next) {
 // ---- Checks ----
 
 // Pauses at which the person reads the screen and asks again, so that what a late hand did is put
-// right from then on: after each burst, before the glide begins, and every few presses of the glide,
-// but none in the last stretch, where asking again changes nothing.
+// right from then on: after each burst, before the chaser comes onto the line, and every few presses
+// of the glide; none in the first time unit or in the last stretch, where asking changes nothing.
 std::vector<Step> withChecks(const Flown& f, const std::vector<double>& ends, double t0) {
     std::vector<double> at;
-    int holds = 0;
-    for (size_t i = 0; i < f.steps.size() && i < ends.size(); i++) {
-        if (!f.hold[i] || ++holds % 5 == 0)
+    int held = 0;
+    for (size_t i = 0; i < f.steps.size() && i < ends.size(); i++)
+        if (!f.hold[i] || ++held % kHoldsPerCheck == 0)
             at.push_back(ends[i] + 0.5 - kLate);
-    }
-    for (const double g : f.gates)
-        at.push_back(g - 2.0 - kLate);
+    for (const Gate& g : f.gates)
+        at.push_back(g.t - 2.0 - kLate);
     std::sort(at.begin(), at.end());
     std::vector<Step> steps = f.steps;
-    double lastCheck = -1e9;
+    double last = -1e9;
     for (const double t : at) {
-        if (t < t0 + 1.0 || t - lastCheck < 1.5 || t > f.arrival - 3.0)
+        if (t < t0 + 0.5 || t - last < 1.5 || t > f.arrival - 2.0)
             continue;
-        lastCheck = t;
-        const auto pos = std::upper_bound(steps.begin(), steps.end(), t,
-                                          [](double v, const Step& s) { return v < s.t; });
+        last = t;
+        const auto pos =
+            std::upper_bound(steps.begin(), steps.end(), t, [](double v, const Step& s) { return v < s.t; });
         steps.insert(pos, {t, Check, 0, {}});
     }
     return steps;
 }
 
-// Flies `steps` from `from` as a person `late` and `gap` apart would, up to the first check or the end.
-int upToCheck(const sim::ParaPhy& sc, const Moment& from, const std::vector<Step>& steps, double late, int gap) {
+// Flies `steps` from `from` by hand h, up to the first check or the end.
+int upToCheck(const sim::ParaPhy& sc, const Moment& from, const std::vector<Step>& steps, const Hand& h) {
     place(sc, from);
     Pace p;
     Event e = Flying;
-    while (p.call < kMaxCalls && (e = fly1(steps, late, gap, p)) == Flying) {
+    while (p.call < kMaxCalls && (e = fly1(steps, h, p)) == Flying) {
     }
     return e == Paused ? 0 : sim::coll;
 }
 
-// Whether the plan holds for a person at either end of the lateness and spacing allowed: nothing
-// goes wrong before the first check, and when no check comes before the end, the chaser docks.
+// Whether the plan holds for a person at the ends of the lateness and spacing allowed, always or by
+// turns: nothing goes wrong before the first check, and when no check comes first, the chaser docks.
 bool holds(const sim::ParaPhy& sc, const Moment& from, const std::vector<Step>& steps) {
-    for (const double late : {0.0, kLateMax})
-        for (const int gap : {kGapMin, kGapMax}) {
-            const int end = upToCheck(sc, from, steps, late, gap);
-            if (end != 0 && end != 3)
-                return false;
-        }
+    const Hand hands[] = {
+        {{0.0, 0.0}, {kGapMin, kGapMin}},           {{0.0, 0.0}, {kGapMax, kGapMax}},
+        {{kLateMax, kLateMax}, {kGapMin, kGapMin}}, {{kLateMax, kLateMax}, {kGapMax, kGapMax}},
+        {{0.0, kLateMax}, {kGapMin, kGapMax}},      {{kLateMax, 0.0}, {kGapMax, kGapMin}}};
+    for (const Hand& h : hands)
+        if (const int end = upToCheck(sc, from, steps, h); end != 0 && end != 3)
+            return false;
     return true;
+}
+
+// ---- The plan in words ----
+
+std::string approach(const Flown& f, const Model& m) {
+    std::string s = "Approche :";
+    char buf[160];
+    for (size_t i = 0; i < f.legs.size() && i < f.gates.size(); i++) {
+        const Transfer& tr = f.legs[i];
+        if (tr.kx < 0)
+            s += " fl`eche gauche, saut radial : le chasseur plonge vers la plan`ete et revient sur l'axe "
+                 "plus "
+                 "loin ;";
+        if (tr.kx > 0)
+            s += " fl`eche droite, saut radial : le chasseur monte et revient sur l'axe plus en arri`ere ;";
+        if (tr.ky < 0)
+            s += m.omega > 0.0
+                     ? " fl`eche arri`ere : le chasseur descend sous la cible, va plus vite qu'elle et "
+                       "la rattrape ;"
+                     : " fl`eche arri`ere : le chasseur ralentit ;";
+        if (tr.ky > 0)
+            s += m.omega > 0.0 ? " fl`eche avant : le chasseur monte au-dessus de la cible, va moins vite "
+                                 "qu'elle et se laisse rattraper ;"
+                               : " fl`eche avant : le chasseur acc'el`ere ;";
+        if (tr.kx == 0 && tr.ky == 0 && tr.gate > 0)
+            s += " laisser d'eriver ;";
+        std::snprintf(buf, sizeof buf,
+                      f.gates[i].stop ? " arr^et sur l'axe `a %.1f du port ;"
+                                      : " sur l'axe `a %.1f du port, glissade jusqu'au port.",
+                      f.gates[i].d);
+        s += buf;
+    }
+    if (m.omega > 0.0)
+        s += "\nGlissade : approche `a 0.05 `a 0.1 ; l'orbite fait monter le chasseur qui avance (xp grandit "
+             "de "
+             "2 Omega yp), une fl`eche gauche quand xp d'epasse une demi-pression le garde sur l'axe.";
+    return s;
 }
 
 } // namespace
@@ -654,38 +755,49 @@ Plan planFrom(const sim::ParaPhy& sc, const Moment& from) {
     Plan best;
     best.outcome = -1;
     const Model m = learn(sc);
+    best.pulse = m.q;
     const Vec s0{from.X, from.Y, from.Z, from.Xp, from.Yp, from.Zp};
-    const std::vector<Transfer> all = m.q > 0.0 && m.tcall > 0.0 ? transfers(m, s0, from.reserve) : std::vector<Transfer>();
+    const std::vector<Transfer> all =
+        m.q > 0.0 && m.tcall > 0.0 ? transfers(m, s0, from.reserve) : std::vector<Transfer>();
+    bool found = false;
     for (const Transfer& tr : all) {
         Flown f = flyLeg(m, sc, from, tr);
         if (tr.stop && f.outcome == 0 && !f.gates.empty())
             f = join(std::move(f), firstDocking(m, sc, f.after));
-        if (getenv("PLANDBG"))
-            fprintf(stderr, "cand first=%ld kx=%d ky=%d gate=%ld stop=%d cost=%.1f -> outcome %d presses %d arr %.1f\n", tr.first, tr.kx, tr.ky, tr.gate, tr.stop, tr.cost, f.outcome, f.presses, f.arrival);
         if (f.outcome != 3)
             continue;
-        // The times each step ends, from the flight of the plan without checks, place the checks.
+        // The time each step ends, in the flight of the plan without checks, places the checks.
         place(sc, from);
         Pace p;
-        while (p.call < kMaxCalls && fly1(f.steps, kLate, kGap, p) != Ended) {
+        while (p.call < kMaxCalls && fly1(f.steps, Hand(), p) != Ended) {
         }
         std::vector<Step> steps = withChecks(f, p.ends, from.t);
-        if (!holds(sc, from, steps))
+        // A plan that a late or hasty hand spoils before the first check gives way to the next one;
+        // when every plan does, the first that docks on time is still the best advice.
+        const bool sure = holds(sc, from, steps);
+        if (found && !sure)
             continue;
-        // Fly the plan with its checks once more, as the person will, and note what each check reads.
+        found = true;
+        // Fly the plan with its checks once more, as the person will, noting what each check reads.
         place(sc, from);
         Pace q;
         Event e = Flying;
-        while (q.call < kMaxCalls && (e = fly1(steps, kLate, kGap, q)) != Ended)
+        while (q.call < kMaxCalls && (e = fly1(steps, Hand(), q)) != Ended)
             if (e == Paused)
-                steps[q.next - 1].expect = {sim::t, sim::X, sim::Y, sim::Z, sim::Xp, sim::Yp, sim::Zp, sim::pc};
+                steps[q.next - 1].expect = {sim::t,  sim::X,  sim::Y,  sim::Z,
+                                            sim::Xp, sim::Yp, sim::Zp, sim::pc};
+        // Times on the call grid of the moment, never before it.
+        for (Step& s : steps)
+            s.t = from.t + std::max(0.0, std::round((s.t - from.t) / m.tcall)) * m.tcall;
         best.steps = std::move(steps);
         best.outcome = sim::coll;
         best.arrival = sim::t;
         best.speed = std::sqrt(sim::Xp * sim::Xp + sim::Yp * sim::Yp + sim::Zp * sim::Zp);
         best.reserve = sim::pc;
         best.presses = q.presses;
-        break;
+        best.method = approach(f, m);
+        if (sure)
+            break;
     }
     giveBack(saved);
     return best;

@@ -30,8 +30,8 @@ struct Moment {
 struct Step {
     double t = 0.0;
     Key key = Check;
-    int count = 0;  // 0 for a check
-    Moment expect;  // for a check: what the screen should show there if the plan was kept
+    int count = 0; // 0 for a check
+    Moment expect; // for a check: what the screen should show there if the plan was kept
 };
 
 // The person a plan is written for: each step, a check included, starts up to kLateMax after its
@@ -42,12 +42,13 @@ constexpr int kGap = 5, kGapMin = 4, kGapMax = 6;
 
 struct Plan {
     std::vector<Step> steps;
-    int outcome = 0;     // how the flight of the plan ends, as sim::coll; 3 when it docks
-    double arrival = 0;  // time of that end
-    double speed = 0;    // speed there
-    int reserve = 0;     // reserve left there
-    int presses = 0;     // presses of the whole plan
-    std::string method;  // how the chaser comes near the target, in French
+    int outcome = 0;    // how the flight of the plan ends, as sim::coll; 3 when it docks
+    double arrival = 0; // time of that end
+    double speed = 0;   // speed there
+    int reserve = 0;    // reserve left there
+    int presses = 0;    // presses of the whole plan
+    double pulse = 0;   // velocity one press gives along its axis
+    std::string method; // how the chaser comes to the port, in French
 };
 
 // The plan from moment `from` of a flight of scenario `sc` (sc.p is the thrust one press gives).
@@ -56,9 +57,9 @@ struct Plan {
 Plan planFrom(const sim::ParaPhy& sc, const Moment& from);
 
 // ---- Text (text.cpp) ----
-const char* keyName(Key key);                        // "Up", "Down", ..., "check"
+const char* keyName(Key key);                         // "Up", "Down", ..., "check"
 bool parseMoment(const std::string& text, Moment* m); // the eight numbers, blank separated
-std::string keysText(const Plan& plan);              // one "TEMPS KEY COUNT" or "TEMPS check" a line
+std::string keysText(const Plan& plan);               // one "TEMPS KEY COUNT" or "TEMPS check" a line
 // The plan in French, as a person reads it beside the simulator's screen.
 std::string describe(const Plan& plan, const sim::ParaPhy& sc, const Moment& from, const std::string& file);
 

@@ -29,13 +29,20 @@ std::string fmt(const char* format, ...) {
 // The keys as the simulator's help names them.
 const char* frenchKey(Key key) {
     switch (key) {
-    case Up: return "fl`eche avant";
-    case Down: return "fl`eche arri`ere";
-    case Left: return "fl`eche gauche";
-    case Right: return "fl`eche droite";
-    case PageUp: return "pageUp";
-    case PageDown: return "pageDown";
-    case Check: break;
+    case Up:
+        return "fl`eche avant";
+    case Down:
+        return "fl`eche arri`ere";
+    case Left:
+        return "fl`eche gauche";
+    case Right:
+        return "fl`eche droite";
+    case PageUp:
+        return "pageUp";
+    case PageDown:
+        return "pageDown";
+    case Check:
+        break;
     }
     return "pause";
 }
@@ -49,13 +56,20 @@ std::string state(const Moment& m) {
 
 const char* keyName(Key key) {
     switch (key) {
-    case Up: return "Up";
-    case Down: return "Down";
-    case Left: return "Left";
-    case Right: return "Right";
-    case PageUp: return "PageUp";
-    case PageDown: return "PageDown";
-    case Check: break;
+    case Up:
+        return "Up";
+    case Down:
+        return "Down";
+    case Left:
+        return "Left";
+    case Right:
+        return "Right";
+    case PageUp:
+        return "PageUp";
+    case PageDown:
+        return "PageDown";
+    case Check:
+        break;
     }
     return "check";
 }
@@ -91,10 +105,11 @@ std::string keysText(const Plan& plan) {
 std::string describe(const Plan& plan, const sim::ParaPhy& sc, const Moment& from, const std::string& file) {
     std::string out;
     out += fmt("Sc'enario %s : Omega = %.3f, une pression donne %.3f de vitesse sur son axe.\n", file.c_str(),
-               sc.Omega, sc.p * 0.05);
+               sc.Omega, plan.pulse);
     out += fmt("Au d'epart, temps = %.3f : %s.\n\n", from.t, state(from).c_str());
     if (plan.outcome != 3) {
-        out += "Aucun plan trouv'e qui m`ene `a l'arrimage depuis ce moment. Appuyer sur 'k' pour recommencer.\n";
+        out += "Aucun plan trouv'e qui m`ene `a l'arrimage depuis ce moment. Appuyer sur 'k' pour "
+               "recommencer.\n";
         return out;
     }
     if (!plan.method.empty())
@@ -102,17 +117,22 @@ std::string describe(const Plan& plan, const sim::ParaPhy& sc, const Moment& fro
     out += "Quand l''ecran montre      faire\n";
     for (const Step& s : plan.steps) {
         if (s.key == Check) {
-            out += fmt("  temps >= %8.2f        pause ('p') : lire l''ecran et redemander avec --from\n", s.t);
-            out += fmt("                           on devrait lire `a peu pr`es %s\n", state(s.expect).c_str());
+            out +=
+                fmt("  temps >= %8.2f        pause ('p') : lire l''ecran et redemander avec --from\n", s.t);
+            out +=
+                fmt("                           on devrait lire `a peu pr`es %s\n", state(s.expect).c_str());
         } else {
-            out += fmt("  temps >= %8.2f        %d x %s (%s)\n", s.t, s.count, frenchKey(s.key), keyName(s.key));
+            out +=
+                fmt("  temps >= %8.2f        %d x %s (%s)\n", s.t, s.count, frenchKey(s.key), keyName(s.key));
         }
     }
-    out += fmt("\nArrimage pr'evu vers temps = %.2f, `a la vitesse %.3f, avec une r'eserve de %d (%d pressions).\n",
-               plan.arrival, plan.speed, plan.reserve, plan.presses);
-    out += fmt("Les pressions d'une m^eme ligne : une tous les 4 `a 6 pas de calcul, soit tous les 0.20 `a 0.30 "
-               "de temps.\nChaque ligne peut venir jusqu'`a %.1f de temps en retard.\n",
-               kLateMax);
+    out += fmt(
+        "\nArrimage pr'evu vers temps = %.2f, `a la vitesse %.3f, avec une r'eserve de %d (%d pressions).\n",
+        plan.arrival, plan.speed, plan.reserve, plan.presses);
+    out +=
+        fmt("Les pressions d'une m^eme ligne : une tous les 4 `a 6 pas de calcul, soit tous les 0.20 `a 0.30 "
+            "de temps.\nChaque ligne peut venir jusqu'`a %.1f de temps en retard.\n",
+            kLateMax);
     return out;
 }
 

@@ -46,13 +46,20 @@ plan::Moment screen() {
 
 int glutKey(plan::Key key) {
     switch (key) {
-    case plan::Up: return GLUT_KEY_UP;
-    case plan::Down: return GLUT_KEY_DOWN;
-    case plan::Left: return GLUT_KEY_LEFT;
-    case plan::Right: return GLUT_KEY_RIGHT;
-    case plan::PageUp: return GLUT_KEY_PAGE_UP;
-    case plan::PageDown: return GLUT_KEY_PAGE_DOWN;
-    case plan::Check: break;
+    case plan::Up:
+        return GLUT_KEY_UP;
+    case plan::Down:
+        return GLUT_KEY_DOWN;
+    case plan::Left:
+        return GLUT_KEY_LEFT;
+    case plan::Right:
+        return GLUT_KEY_RIGHT;
+    case plan::PageUp:
+        return GLUT_KEY_PAGE_UP;
+    case plan::PageDown:
+        return GLUT_KEY_PAGE_DOWN;
+    case plan::Check:
+        break;
     }
     return 0;
 }
@@ -135,9 +142,10 @@ TEST(Planner, EveryScenarioDocksByItsAdvice) {
             speedHi = std::max(speedHi, f.speed);
             timeLo = std::min(timeLo, f.time), timeHi = std::max(timeHi, f.time);
         }
-        std::printf("scenario %d (%s): docked %d/%d; presses %d-%d, reserve left >= %d, arrival speed <= %.3f, "
-                    "flight time %.1f-%.1f, checks <= %d\n",
-                    n, name.c_str(), docked, kSeeds, pressLo, pressHi, reserveLo, speedHi, timeLo, timeHi, checks);
+        std::printf(
+            "scenario %d (%s): docked %d/%d; presses %d-%d, reserve left >= %d, arrival speed <= %.3f, "
+            "flight time %.1f-%.1f, checks <= %d\n",
+            n, name.c_str(), docked, kSeeds, pressLo, pressHi, reserveLo, speedHi, timeLo, timeHi, checks);
         EXPECT_GE(docked, 9) << name;
     }
 }
