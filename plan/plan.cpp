@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 
@@ -29,7 +30,7 @@ constexpr double kLine = 0.03;        // the glide holds X within this of the li
 constexpr double kSwing = 0.07;       // largest swing across the orbital plane left alone...
 constexpr double kSwingDone = 0.05;   // ...and the swing bursts along Z aim under, late or not
 constexpr long kHoldGap = 8;          // calls between two presses of the glide at least
-constexpr double kTimeWeight = 0.1;   // presses worth one time unit sooner at the port
+constexpr double kTimeWeight = 0.1;   // what a time unit sooner at the port is worth, in presses
 constexpr int kMaxX = 6, kMaxY = 8;   // presses of one transfer burst along X and along Y at most
 constexpr int kMaxZ = 6;              // presses of one burst along Z at most
 constexpr long kMaxCalls = 20000;     // the longest flight a plan may take
@@ -713,39 +714,50 @@ bool holds(const sim::ParaPhy& sc, const Moment& from, const std::vector<Step>& 
 
 // ---- The plan in words ----
 
-std::string approach(const Flown& f, const Model& m) {
-    std::string s = "Approche :";
+// How the plan brings the chaser to the port, one sentence a leg.
+std::vector<std::string> approach(const Flown& f, const Model& m) {
+    std::vector<std::string> out;
     char buf[160];
     for (size_t i = 0; i < f.legs.size() && i < f.gates.size(); i++) {
         const Transfer& tr = f.legs[i];
+        std::string s;
+        const auto add = [&](const char* what) { s += s.empty() ? what : std::string(", et ") + what; };
         if (tr.kx < 0)
-            s += " fl`eche gauche, saut radial : le chasseur plonge vers la plan`ete et revient sur l'axe "
-                 "plus "
-                 "loin ;";
+            add("fl`eche gauche : saut radial, le chasseur plonge vers la plan`ete et revient sur l'axe plus "
+                "pr`es de la cible");
         if (tr.kx > 0)
-            s += " fl`eche droite, saut radial : le chasseur monte et revient sur l'axe plus en arri`ere ;";
+            add("fl`eche droite : saut radial, le chasseur monte et revient sur l'axe plus loin de la cible");
         if (tr.ky < 0)
-            s += m.omega > 0.0
-                     ? " fl`eche arri`ere : le chasseur descend sous la cible, va plus vite qu'elle et "
-                       "la rattrape ;"
-                     : " fl`eche arri`ere : le chasseur ralentit ;";
+            add(m.omega > 0.0
+                    ? "fl`eche arri`ere : le chasseur descend sous la cible, va plus vite qu'elle et "
+                      "la rattrape"
+                    : "fl`eche arri`ere : le chasseur ralentit");
         if (tr.ky > 0)
-            s += m.omega > 0.0 ? " fl`eche avant : le chasseur monte au-dessus de la cible, va moins vite "
-                                 "qu'elle et se laisse rattraper ;"
-                               : " fl`eche avant : le chasseur acc'el`ere ;";
-        if (tr.kx == 0 && tr.ky == 0 && tr.gate > 0)
-            s += " laisser d'eriver ;";
+            add(m.omega > 0.0
+                    ? "fl`eche avant : le chasseur monte au-dessus de la cible, va moins vite qu'elle "
+                      "et se laisse rattraper"
+                    : "fl`eche avant : le chasseur acc'el`ere");
+        if (s.empty())
+            s = tr.gate > 0 ? "laisser aller" : "d'ej`a";
+        s[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(s[0])));
         std::snprintf(buf, sizeof buf,
-                      f.gates[i].stop ? " arr^et sur l'axe `a %.1f du port ;"
-                                      : " sur l'axe `a %.1f du port, glissade jusqu'au port.",
+                      f.gates[i].stop ? " ; arr^et sur l'axe `a %.1f du port."
+                                      : " ; sur l'axe `a %.1f du port.",
                       f.gates[i].d);
-        s += buf;
+        out.push_back(s + buf);
     }
-    if (m.omega > 0.0)
-        s += "\nGlissade : approche `a 0.05 `a 0.1 ; l'orbite fait monter le chasseur qui avance (xp grandit "
-             "de "
-             "2 Omega yp), une fl`eche gauche quand xp d'epasse une demi-pression le garde sur l'axe.";
-    return s;
+    out.push_back(m.omega > 0.0 ? "Glissade le long de l'axe jusqu'au port, `a 0.03 `a 0.1 : l'orbite fait "
+                                  "monter le chasseur qui "
+                                  "avance (xp grandit de 2 Omega yp) ; une fl`eche gauche chaque fois que xp "
+                                  "d'epasse une demi-pression le garde sur l'axe."
+                                : "Approche jusqu'au port `a 0.1 au plus.");
+    for (const Step& st : f.steps)
+        if (st.key == PageUp || st.key == PageDown) {
+            out.push_back("PageUp, pageDown : quand le chasseur traverse le plan de l'orbite, arr^eter son "
+                          "oscillation de part et d'autre.");
+            break;
+        }
+    return out;
 }
 
 } // namespace

@@ -42,13 +42,13 @@ constexpr int kGap = 5, kGapMin = 4, kGapMax = 6;
 
 struct Plan {
     std::vector<Step> steps;
-    int outcome = 0;    // how the flight of the plan ends, as sim::coll; 3 when it docks
-    double arrival = 0; // time of that end
-    double speed = 0;   // speed there
-    int reserve = 0;    // reserve left there
-    int presses = 0;    // presses of the whole plan
-    double pulse = 0;   // velocity one press gives along its axis
-    std::string method; // how the chaser comes to the port, in French
+    int outcome = 0;                 // how the flight of the plan ends, as sim::coll; 3 when it docks
+    double arrival = 0;              // time of that end
+    double speed = 0;                // speed there
+    int reserve = 0;                 // reserve left there
+    int presses = 0;                 // presses of the whole plan
+    double pulse = 0;                // velocity one press gives along its axis
+    std::vector<std::string> method; // how the chaser comes to the port, one French sentence a stage
 };
 
 // The plan from moment `from` of a flight of scenario `sc` (sc.p is the thrust one press gives).

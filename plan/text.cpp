@@ -47,6 +47,21 @@ const char* frenchKey(Key key) {
     return "pause";
 }
 
+// Text cut into lines of at most `width` characters at blanks, lines after the first indented.
+std::string wrap(const std::string& text, size_t width, const std::string& indent) {
+    std::string out, line;
+    std::istringstream words(text);
+    std::string word;
+    while (words >> word) {
+        if (!line.empty() && line.size() + 1 + word.size() > width) {
+            out += line + "\n";
+            line = indent;
+        }
+        line += (line.empty() || line == indent ? "" : " ") + word;
+    }
+    return out + line + "\n";
+}
+
 std::string state(const Moment& m) {
     return fmt("x = %.3f y = %.3f z = %.3f, xp = %.3f yp = %.3f zp = %.3f, reserve = %d", m.X, m.Y, m.Z, m.Xp,
                m.Yp, m.Zp, m.reserve);
@@ -106,14 +121,15 @@ std::string describe(const Plan& plan, const sim::ParaPhy& sc, const Moment& fro
     std::string out;
     out += fmt("Sc'enario %s : Omega = %.3f, une pression donne %.3f de vitesse sur son axe.\n", file.c_str(),
                sc.Omega, plan.pulse);
-    out += fmt("Au d'epart, temps = %.3f : %s.\n\n", from.t, state(from).c_str());
+    out += fmt("Depuis temps = %.3f : %s.\n\n", from.t, state(from).c_str());
     if (plan.outcome != 3) {
         out += "Aucun plan trouv'e qui m`ene `a l'arrimage depuis ce moment. Appuyer sur 'k' pour "
                "recommencer.\n";
         return out;
     }
-    if (!plan.method.empty())
-        out += plan.method + "\n\n";
+    for (size_t i = 0; i < plan.method.size(); i++)
+        out += wrap(fmt("%zu. %s", i + 1, plan.method[i].c_str()), 100, "   ");
+    out += "\n";
     out += "Quand l''ecran montre      faire\n";
     for (const Step& s : plan.steps) {
         if (s.key == Check) {
