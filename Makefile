@@ -35,7 +35,7 @@ build: deps
 
 build-asan: deps
 	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DRENDEZVOUS_SANITIZE=ON >/dev/null
-	cmake --build build-asan -j $(JOBS) --target unit_tests rendezvous
+	cmake --build build-asan -j $(JOBS) --target unit_tests rendezvous rendezvous-plan
 
 build-fuzz: deps
 	cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
