@@ -246,12 +246,27 @@ int roundi(double v) {
     return static_cast<int>(std::lround(v));
 }
 
-// What a glide costs from where it begins: the presses that set its speed, those that hold the line
-// (the orbit pulls a closing chaser up at 2 Omega Yp, a velocity of 2 Omega D over D), and its time.
+// The fastest closing speed of the glide: kGlideFast, or one press when a press gives more, as it
+// does without an orbit.
+double fast(const Model& m) {
+    return std::max(kGlideFast, m.q + 0.005);
+}
+
+// The presses that start a glide from `at`: along X to bring Xp within half a press, along Y to
+// bring the closing speed into the glide's range; the sign gives the direction.
+int startX(const Model& m, const P4& at) {
+    return std::fabs(at.xp) > m.q / 2 ? roundi(-at.xp / m.q) : 0;
+}
+int startY(const Model& m, const P4& at) {
+    return at.yp >= kGlideSlow && at.yp <= fast(m) ? 0 : roundi((kGlideSpeed - at.yp) / m.q);
+}
+
+// What a glide costs from where it begins: the presses that start it, those that hold the line (the
+// orbit pulls a closing chaser up at 2 Omega Yp, a velocity of 2 Omega D over D), and its time.
 double glideCost(const Model& m, const P4& at) {
     const double d = kPort - at.y;
-    const int start = std::abs(roundi(-at.xp / m.q - 0.25)) + std::abs(roundi((kGlideSpeed - at.yp) / m.q));
-    return start + 2.0 * m.omega * d / m.q + kTimeWeight * d / kGlideSpeed;
+    return std::abs(startX(m, at)) + std::abs(startY(m, at)) + 2.0 * m.omega * d / m.q +
+           kTimeWeight * d / kGlideSpeed;
 }
 
 // What it costs to come from rest on the line, d from the port, to where the glide begins: hops of
@@ -519,12 +534,6 @@ std::vector<Step> planZ(const Model& m, const Vec& s0, double t0, long busyFrom,
 
 // ---- The glide down the approach line ----
 
-// The fastest closing speed of the glide: kGlideFast, or one press when a press gives more, as it
-// does without an orbit.
-double fast(const Model& m) {
-    return std::max(kGlideFast, m.q + 0.005);
-}
-
 // The glide's pilot, between bursts: the orbit pulls a closing chaser up (+X) at 2 Omega Yp, so a
 // Left press each time Xp has grown past half a press keeps it on the line; presses the other way,
 // or along Y, put back a chaser that has left the band or the speed range. Check means none now.
@@ -598,13 +607,10 @@ Flown flyLeg(const Model& m, const sim::ParaPhy& sc, const Moment& from, const T
         if (!onLine && p.call >= tr.gate) {
             onLine = true;
             f.gates.push_back({sim::t, kPort - sim::Y, tr.stop});
-            // The glide starts at its speed, with Xp in the band the pilot keeps it in; a stop
-            // takes all the velocity away.
-            const bool slow = sim::Yp >= kGlideSlow && sim::Yp <= fast(m);
-            const int ky = tr.stop ? roundi(-sim::Yp / m.q)
-                           : slow  ? 0
-                                   : roundi((kGlideSpeed - sim::Yp) / m.q);
-            const int kx = tr.stop || std::fabs(sim::Xp) > m.q / 2 ? roundi(-sim::Xp / m.q) : 0;
+            // A stop takes all the velocity away.
+            const P4 at = inPlane(now());
+            const int ky = tr.stop ? roundi(-at.yp / m.q) : startY(m, at);
+            const int kx = tr.stop ? roundi(-at.xp / m.q) : startX(m, at);
             insertNext(f.steps, f.hold, p, ky > 0 ? Up : Down, std::abs(ky), false);
             insertNext(f.steps, f.hold, p, kx > 0 ? Right : Left, std::abs(kx), false);
         } else if (onLine && tr.stop && idle && p.next >= f.steps.size()) {
