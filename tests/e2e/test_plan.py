@@ -240,8 +240,9 @@ def test_fly_scenario_1_by_the_plan(binary):
         t, speed, _, reserve, x, y, z = now[:7]
         print("at %.3f: speed %.3f, x %.3f y %.3f z %.3f, reserve %d; %d checks, %d of them for a missed step"
               % (t, speed, x, y, z, reserve, checks, missed))
-        # Stopped in the port's window under the speed limit: docked, as the outcome rules judge it.
-        assert abs(x) < 0.1 and abs(z) < 0.1 and -1.5 < y < -1.4 and speed < 0.12, now
+        # Stopped in the port's window under the speed limit: docked, as the outcome rules judge it
+        # (the screen rounds to three decimals: a chaser just inside the port shows y = -1.500).
+        assert abs(x) < 0.1 and abs(z) < 0.1 and -1.5 <= y < -1.4 and speed < 0.12, now
         assert harness.count(shot, lambda r, g, b: ink(r, g, b), (200, 92, 800, 125)) > 300, "no outcome message"
     finally:
         p.close()
