@@ -71,12 +71,16 @@ bool readNumber(const std::string& s, size_t& pos, const Item& item) {
 }
 
 // Sizes the history for para_phy.nx, bringing nx into [kNxMin, kNxMax] first: a trail needs two
-// slots, and a huge nx would cost memory and a long shift on every integrator call.
-void allocHistory() {
+// slots, and a huge nx would cost memory and a long shift on every integrator call. The change is
+// reported only for an nx that a file gave (`report`): the 0 of a first reset without a scenario is
+// no news after the missing file's own message.
+void allocHistory(bool report) {
     int n = para_phy.nx;
     if (n < kNxMin || n > kNxMax) {
         int fixed = n < kNxMin ? kNxMin : kNxMax;
-        std::fprintf(stderr, "raz: nx = %d is outside %d..%d; using nx = %d.\n", n, kNxMin, kNxMax, fixed);
+        if (report)
+            std::fprintf(stderr, "raz: nx = %d is outside %d..%d; using nx = %d.\n", n, kNxMin, kNxMax,
+                         fixed);
         para_phy.nx = fixed;
     }
     const size_t samples = static_cast<size_t>(para_phy.nx) + 1;
@@ -96,12 +100,12 @@ void allocHistory() {
 
 } // namespace
 
-void Lit2(const char* path, ParaPhy* record) {
+bool Lit2(const char* path, ParaPhy* record) {
     std::printf("fichier de donnees:   %s!   \n", path);
     FILE* f = std::fopen(path, "r");
     if (!f) {
         std::fprintf(stderr, ": can't open data file \"%s\".\n", path);
-        return;
+        return false;
     }
     // Eleven short items fit many times over in 64 KiB; the bound keeps a path that names a device
     // such as /dev/zero from being read forever.
@@ -141,9 +145,10 @@ void Lit2(const char* path, ParaPhy* record) {
         while (pos < s.size() && isblank_(s[pos]))
             ++pos;
     }
+    return true;
 }
 
-void raz() {
+bool raz() {
     px = py = pz = 0.0;
     pc = pcmax;
     tcalc = 0.05;
@@ -151,7 +156,7 @@ void raz() {
     coll = 0;
     para_phy.dt = 0.005;
     para_phy.p = 2.0;
-    Lit2(nomfichier, &para_phy);
+    const bool read = Lit2(nomfichier, &para_phy);
     X = para_phy.X0;
     Y = para_phy.Y0;
     Z = para_phy.Z0;
@@ -159,12 +164,13 @@ void raz() {
     Yp = para_phy.Yp0;
     Zp = para_phy.Zp0;
     para_phy.dt = para_phy.dt * speed;
-    allocHistory();
+    allocHistory(read);
     for (int i = 0; i <= para_phy.nx; i++) {
         x[i] = X;
         y[i] = Y;
         z[i] = Z;
     }
+    return read;
 }
 
 } // namespace sim
