@@ -8,8 +8,8 @@ import tempfile
 
 import harness
 from test_frame import SCENE, drawn, hull
+from test_startup import FIRST_RESET
 
-FIRST_RESET = "fichier de donnees:   data/fo.in!   \n"
 STAGE = tempfile.mkdtemp()  # DESTDIR; the prefix is /usr, as in the package
 
 
