@@ -127,12 +127,16 @@ bool readScenarioFile(const char* path, std::string& s) {
 }
 
 // Sizes the history for para_phy.nx, bringing nx into [kNxMin, kNxMax] first: a trail needs two
-// slots, and a huge nx would cost memory and a long shift on every integrator call.
-void allocHistory() {
+// slots, and a huge nx would cost memory and a long shift on every integrator call. The change is
+// reported only for an nx that a file gave (`report`): the 0 of a first reset without a scenario is
+// no news after the missing file's own message.
+void allocHistory(bool report) {
     int n = para_phy.nx;
     if (n < kNxMin || n > kNxMax) {
         int fixed = n < kNxMin ? kNxMin : kNxMax;
-        std::fprintf(stderr, "raz: nx = %d is outside %d..%d; using nx = %d.\n", n, kNxMin, kNxMax, fixed);
+        if (report)
+            std::fprintf(stderr, "raz: nx = %d is outside %d..%d; using nx = %d.\n", n, kNxMin, kNxMax,
+                         fixed);
         para_phy.nx = fixed;
     }
     const size_t samples = static_cast<size_t>(para_phy.nx) + 1;
@@ -152,12 +156,12 @@ void allocHistory() {
 
 } // namespace
 
-void Lit2(const char* path, ParaPhy* record) {
+bool Lit2(const char* path, ParaPhy* record) {
     std::printf("fichier de donnees:   %s!   \n", path);
     std::string s;
     if (!readScenarioFile(path, s)) {
         std::fprintf(stderr, ": can't open data file \"%s\".\n", path);
-        return;
+        return false;
     }
 
     const Item items[] = {
@@ -192,9 +196,10 @@ void Lit2(const char* path, ParaPhy* record) {
         while (pos < s.size() && isblank_(s[pos]))
             ++pos;
     }
+    return true;
 }
 
-void raz() {
+bool raz() {
     px = py = pz = 0.0;
     pc = pcmax;
     tcalc = 0.05;
@@ -202,7 +207,7 @@ void raz() {
     coll = 0;
     para_phy.dt = 0.005;
     para_phy.p = 2.0;
-    Lit2(nomfichier, &para_phy);
+    const bool read = Lit2(nomfichier, &para_phy);
     X = para_phy.X0;
     Y = para_phy.Y0;
     Z = para_phy.Z0;
@@ -210,12 +215,13 @@ void raz() {
     Yp = para_phy.Yp0;
     Zp = para_phy.Zp0;
     para_phy.dt = para_phy.dt * speed;
-    allocHistory();
+    allocHistory(read);
     for (int i = 0; i <= para_phy.nx; i++) {
         x[i] = X;
         y[i] = Y;
         z[i] = Z;
     }
+    return read;
 }
 
 } // namespace sim

@@ -49,8 +49,10 @@ constexpr int kNxMax = 1000000;    // 3 x 8 MB of history, shifted once per inte
 constexpr int kSubStepMax = 10000; // sub-steps in one integrator call
 
 // ---- Scenario and reset (scenario.cpp) ----
-void Lit2(const char* path, ParaPhy* record); // reads the eleven items; a bad item keeps its old value
-void raz();                                   // starts a new run of nomfichier
+// Lit2 reads the eleven items (a bad item keeps its old value) and raz starts a new run of nomfichier;
+// both return false when the file could not be read.
+bool Lit2(const char* path, ParaPhy* record);
+bool raz();
 
 // ---- Integrator (integrator.cpp) ----
 double Fx(double X, double Y, double Z, double Xp, double Yp, double Zp, double px);
