@@ -55,7 +55,8 @@ void init(int* /*argc*/, char** argv) {
 
 void GlutLoop(int* argc, char** argv) {
     glutInit(argc, argv);
-    if (!sim::raz())
+    sim::raz();
+    if (!sim::scenarioRead)
         notInDataFolder();
     glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_ALPHA | GLUT_DEPTH);
     glutInitWindowSize(800, 800);

@@ -32,6 +32,7 @@ int coll = 0;
 int it_t = 0;
 std::vector<double> x, y, z;
 const char* nomfichier = "data/fo.in"; // init sets it again before the first reset
+bool scenarioRead = false;
 
 namespace {
 
@@ -156,12 +157,13 @@ void allocHistory(bool report) {
 
 } // namespace
 
-bool Lit2(const char* path, ParaPhy* record) {
+void Lit2(const char* path, ParaPhy* record) {
     std::printf("fichier de donnees:   %s!   \n", path);
     std::string s;
-    if (!readScenarioFile(path, s)) {
+    scenarioRead = readScenarioFile(path, s);
+    if (!scenarioRead) {
         std::fprintf(stderr, ": can't open data file \"%s\".\n", path);
-        return false;
+        return;
     }
 
     const Item items[] = {
@@ -196,10 +198,9 @@ bool Lit2(const char* path, ParaPhy* record) {
         while (pos < s.size() && isblank_(s[pos]))
             ++pos;
     }
-    return true;
 }
 
-bool raz() {
+void raz() {
     px = py = pz = 0.0;
     pc = pcmax;
     tcalc = 0.05;
@@ -207,7 +208,7 @@ bool raz() {
     coll = 0;
     para_phy.dt = 0.005;
     para_phy.p = 2.0;
-    const bool read = Lit2(nomfichier, &para_phy);
+    Lit2(nomfichier, &para_phy);
     X = para_phy.X0;
     Y = para_phy.Y0;
     Z = para_phy.Z0;
@@ -215,13 +216,12 @@ bool raz() {
     Yp = para_phy.Yp0;
     Zp = para_phy.Zp0;
     para_phy.dt = para_phy.dt * speed;
-    allocHistory(read);
+    allocHistory(scenarioRead);
     for (int i = 0; i <= para_phy.nx; i++) {
         x[i] = X;
         y[i] = Y;
         z[i] = Z;
     }
-    return read;
 }
 
 } // namespace sim
