@@ -194,27 +194,22 @@ static void glmCheck(const GlmModel* model, unsigned follows) {
 // Reading: MTL and OBJ
 // ============================================================================================
 //
-// Both readers work on runs of whole lines in memory, each run ending with a '\n' (one is added
-// after a last line that has none) and followed by glmPadding readable bytes, so that scanning stops
-// at a line end without a bounds test and bytes are taken 8 or 16 at a time. A statement takes its
-// numbers or name from its own line, so a short line never borrows from the next one; only a face
-// may run on over several lines, item after item, until a token that is not an item.
+// Both readers work on runs of whole lines in memory, each ending with a '\n' (one is added after a
+// last line without one) and followed by glmPadding readable bytes, so that scans stop at a line end
+// without a bounds test and take bytes 8 or 16 at a time. A statement takes its numbers or name from
+// its own line; only a face runs on over lines, item after item, until a token that is not an item.
 
 namespace {
 
 const size_t glmPadding = 32;
 
-// White space: a '\r' is a blank, so "\r\n" ends a line as "\n" does; a token ends at either.
+// White space: a '\r' is a blank, so that "\r\n" ends a line as "\n" does; a token ends at either.
 inline bool isEnd(char c) {
     return c == ' ' || unsigned(c - '\t') <= unsigned('\r' - '\t');
 }
 
-inline bool isBlank(char c) {
-    return c != '\n' && isEnd(c);
-}
-
 inline const char* skipBlanks(const char* p) {
-    while (isBlank(*p))
+    while (*p != '\n' && isEnd(*p))
         ++p;
     return p;
 }
@@ -225,9 +220,8 @@ inline const char* tokenEnd(const char* p) {
     return p;
 }
 
-// The 16 bytes at p, one bit each (bit i for p[i]): where a line ends, where a blank stands, where
-// a digit does. Taking 16 bytes at a step keeps the scans for line ends, the counts of a face's
-// items and the search for a number's end from spending a step on every byte.
+// The 16 bytes at p, a bit each (bit i for p[i]): line ends, blanks, digits. The scans for line ends
+// and the counts of a face's items take 16 bytes at a step rather than one.
 struct Bytes16 {
     unsigned end, blank, digit;
 };
@@ -239,38 +233,28 @@ inline Bytes16 classify16(const char* p) {
         const __m128i d = _mm_sub_epi8(x, _mm_set1_epi8(low));
         return unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(d, _mm_set1_epi8(span)), d)));
     };
-    const auto is = [x](char c) { return unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(x, _mm_set1_epi8(c)))); };
-    const unsigned end = is('\n');
-    return {end, (is(' ') | within('\t', '\r' - '\t')) & ~end, within('0', 9)};
+    const unsigned end = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(x, _mm_set1_epi8('\n'))));
+    const unsigned space = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(x, _mm_set1_epi8(' '))));
+    return {end, (space | within('\t', '\r' - '\t')) & ~end, within('0', 9)};
 }
 #else
 inline Bytes16 classify16(const char* p) {
     Bytes16 b{0, 0, 0};
     for (unsigned i = 0; i < 16; i++) {
         b.end |= unsigned(p[i] == '\n') << i;
-        b.blank |= unsigned(isBlank(p[i])) << i;
+        b.blank |= unsigned(p[i] != '\n' && isEnd(p[i])) << i;
         b.digit |= unsigned(unsigned(p[i] - '0') < 10) << i;
     }
     return b;
 }
 #endif
 
-// The bits set in a 16-bit mask, counted without a call (the plain x86-64 target has no instruction
-// for it).
-inline unsigned bitCount16(unsigned x) {
-    x = x - ((x >> 1) & 0x5555);
-    x = (x & 0x3333) + ((x >> 2) & 0x3333);
-    x = (x + (x >> 4)) & 0x0F0F;
-    return (x + (x >> 8)) & 0x1F;
-}
-
 // The '\n' that ends the line p is on.
 inline const char* lineEnd(const char* p) {
-    if (*p == '\n')
-        return p;
-    for (;; p += 16)
+    for (; *p != '\n'; p += 16)
         if (const unsigned end = classify16(p).end)
             return p + __builtin_ctz(end);
+    return p;
 }
 
 // The decimal digits that begin the 8 bytes at p, at most 8 of them: their count, and their value
@@ -317,17 +301,16 @@ const char* readFloatSlow(const char* p, float& out) {
 }
 
 // The same, with a shortcut for plain decimals such as "-1.234567": at most 7 digits on each side of
-// the point, no exponent. The digits make an integer m below 10^14, exact in a double, and m times
-// the double nearest 10^-d lies within 2^-52 of m / 10^d, while m / 10^d lies at least 2^-47 away
-// from any point halfway between two floats: rounding that product to float rounds m / 10^d
-// correctly, as strtof does.
+// the point, no exponent. The digits make an integer m below 10^14, exact in a double; m times the
+// double nearest 10^-d lies within 2^-52 of m / 10^d, which lies at least 2^-47 away from any point
+// halfway between two floats, so rounding that product to float rounds m / 10^d correctly.
 inline const char* readFloat(const char* p, float& out) {
     static const double tenths[] = {1, 1e-1, 1e-2, 1e-3, 1e-4, 1e-5, 1e-6, 1e-7};
     static const uint64_t tens[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
     const unsigned sign = *p == '-';
     const char* q = p + sign;
     uint64_t m = 0, fraction = 0;
-    for (; unsigned(*q - '0') < 10 && q - p - sign < 8; ++q) // mostly one or two digits
+    for (; unsigned(*q - '0') < 10 && q - p - sign < 8; ++q) // mostly a digit or two
         m = m * 10 + unsigned(*q - '0');
     const unsigned whole = unsigned(q - p) - sign;
     unsigned decimals = 0;
@@ -346,19 +329,18 @@ inline const char* readFloat(const char* p, float& out) {
     return q;
 }
 
-// Up to n numbers from the rest of the line at p, into out. With allZero the numbers missing (too
-// few, or a word in their place) become 0; otherwise they keep their values. Returns where the
-// reading stopped.
+// Up to n numbers from the rest of the line at p, into out. With allZero those missing (too few, or
+// a word in their place) become 0; otherwise they keep their values. Returns where reading stopped.
 const char* readFloats(const char* p, float* out, int n, bool allZero) {
     int k = 0;
-    for (; k < n; ++k) {
+    for (; k < n; k++) {
         p = skipBlanks(p);
         const char* q = readFloat(p, out[k]);
         if (q == p)
             break;
         p = q;
         if (!isEnd(*p)) { // a number that stops inside its token: no number follows
-            ++k;
+            k++;
             break;
         }
     }
@@ -367,16 +349,17 @@ const char* readFloats(const char* p, float* out, int n, bool allZero) {
     return p;
 }
 
-// Opens a file to read, or gives -1. Only a regular file will do: a FIFO, a device such as
-// /dev/zero or a directory would block or never end. Opened without blocking, so that a FIFO is
-// refused rather than waited on.
-int openRegular(const char* path) {
+// Opens a file to read and gives its size, or -1. Only a regular file will do: a FIFO, a device
+// such as /dev/zero or a directory would block or never end. Opened without blocking, so that a FIFO
+// is refused rather than waited on.
+int openRegular(const char* path, size_t& size) {
     const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     struct stat st;
     if (fd >= 0 && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
         close(fd);
         return -1;
     }
+    size = fd >= 0 ? size_t(st.st_size) : 0;
     return fd;
 }
 
@@ -384,11 +367,7 @@ int openRegular(const char* path) {
 // copied, and what has been read is unmapped every few megabytes, so that a large file never sits in
 // memory whole beside its model. Its last lines, which the mapping may not follow with padding, are
 // copied into a padded string. Returns false when the file cannot be mapped.
-template <class Run> bool eachRun(int fd, Run run) {
-    struct stat st;
-    if (fstat(fd, &st) != 0)
-        return false;
-    const size_t size = size_t(st.st_size);
+template <class Run> bool eachRun(int fd, size_t size, Run run) {
     std::string tail;
     if (size > 0) {
         char* map = static_cast<char*>(mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0));
@@ -423,60 +402,44 @@ template <class Run> bool eachRun(int fd, Run run) {
     return true;
 }
 
-// Calls f(keyword, keyword end) for the first token of every line of [p, e).
-template <class F> void forEachStatement(const char* p, const char* e, F f) {
-    for (; p < e; p = lineEnd(p) + 1) {
-        p = skipBlanks(p);
-        if (*p != '\n')
-            f(p, tokenEnd(p));
-    }
-}
-
 } // namespace
 
 void glmReadMTL(GlmModel* model, const char* name) {
     const std::string path = glmDirName(model->path.c_str()) + name;
-    const int fd = openRegular(path.c_str());
-    if (fd < 0) {
+    size_t size;
+    const int fd = openRegular(path.c_str(), size);
+    struct Close { // also when a refused file ends the reading (see glmExit)
+        int fd;
+        ~Close() { close(fd); }
+    } closing{fd};
+    // Each statement of the file to f(keyword, keyword end), once for each pass.
+    const auto statements = [fd, size](auto f) {
+        return eachRun(fd, size, [&f](const char* p, const char* e) {
+            for (; p < e; p = lineEnd(p) + 1)
+                if (*(p = skipBlanks(p)) != '\n')
+                    f(p, tokenEnd(p));
+        });
+    };
+    unsigned count = 1;
+    if (fd < 0 || !statements([&count](const char* k, const char*) { count += *k == 'n'; })) {
         fprintf(stderr, "glmReadMTL() failed: can't open material file \"%s\".\n", glmEscape(path).c_str());
         glmEnd(1);
     }
-    // Material libraries are small: one string holds the file for both passes.
-    std::string text;
-    char block[65536];
-    for (ssize_t n; (n = read(fd, block, sizeof block)) > 0;)
-        text.append(block, size_t(n));
-    close(fd);
-    text += '\n';
-    const size_t size = text.size();
-    text.append(glmPadding, '\0');
-    const char* begin = text.data();
-    const char* end = begin + size;
-
-    unsigned count = 1;
-    forEachStatement(begin, end, [&](const char* k, const char*) { count += *k == 'n'; });
     model->materials.assign(count, GlmMaterial());
     model->materialcount = count;
     model->materials[0].name = "default";
-
     unsigned current = 0;
-    forEachStatement(begin, end, [&](const char* k, const char* ke) {
+    statements([model, &current](const char* k, const char* ke) {
         GlmMaterial& m = model->materials[current];
         const char second = ke - k > 1 ? k[1] : '\0';
         float ns;
-        if (*k == 'n') {
+        if (*k == 'n' && current + 1 < model->materialcount) { // the file may have changed since
             current++; // a "newmtl" without a name makes a material with the empty name
             model->materials[current].name = firstWord(ke);
-        } else if (*k == 'N') {
-            const char* q = skipBlanks(ke);
-            if (readFloat(q, ns) != q)
-                m.shininess = float(double(ns) / 1000.0 * 128.0);
-        } else if (*k == 'K' && second == 'd') {
-            readFloats(ke, m.diffuse, 3, false);
-        } else if (*k == 'K' && second == 'a') {
-            readFloats(ke, m.ambient, 3, false);
-        } else if (*k == 'K' && second == 's') {
-            readFloats(ke, m.specular, 3, false);
+        } else if (*k == 'N' && readFloats(ke, &ns, 1, false) != skipBlanks(ke)) {
+            m.shininess = float(double(ns) / 1000.0 * 128.0);
+        } else if (*k == 'K' && (second == 'd' || second == 'a' || second == 's')) {
+            readFloats(ke, second == 'd' ? m.diffuse : second == 'a' ? m.ambient : m.specular, 3, false);
         }
     });
 }
@@ -484,15 +447,14 @@ void glmReadMTL(GlmModel* model, const char* name) {
 // The OBJ reader makes two passes over the file, each one loop over its lines that switches on the
 // first byte of a line and hands the rest to one function per statement. The first pass counts
 // vertices, normals, texture coordinates and triangles, creates the groups and reads the material
-// library; the arrays are then reserved at those sizes, and the second pass fills them, appending
-// in file order, so that nothing is cleared before it is written.
+// library; the arrays are then reserved at those sizes, and the second pass fills them, appending in
+// file order, so that nothing is cleared before it is written.
 
 namespace {
 
 // How a face writes its items: "v", "v/t", "v/t/n" or "v//n". A face takes the form of its first
 // item; an item of another form, or malformed ("2x", "1/2/3/4"), is Bad. An index left empty at the
-// end of an item, as exporters write "1/1/" or "1//", is no index: those two read as "1/1" and as a
-// "v//n" item without its normal.
+// end, as exporters write "1/1/" or "1//", is no index: those read as "1/1" and as "1//n" without n.
 enum Form : unsigned char { FormBad, FormV, FormVT, FormVTN, FormVN };
 
 // One corner of a face, its indices resolved; v is 0 when the corner is unusable.
@@ -502,23 +464,22 @@ struct Corner {
 
 struct ObjReader {
     GlmModel* model = nullptr;
+    bool fill = false;                                 // false in the first pass, which counts
     GlmGroup* initial = nullptr;                       // "default", current where each pass begins
-    unsigned line = 1;                                 // line being read
-    unsigned vertices = 0, normals = 0, texcoords = 0; // "v", "vn", "vt" statements met so far
     GlmGroup* group = nullptr;                         // current group
     unsigned material = 0;                             // current material (second pass)
+    unsigned line = 1;                                 // line being read
+    unsigned vertices = 0, normals = 0, texcoords = 0; // "v", "vn", "vt" statements met so far
     std::unordered_map<std::string, GlmGroup*> byname; // the groups (first pass)
-    std::vector<GlmGroup*> groupAt;                    // the group each "g" line names, in file order
+    std::vector<GlmGroup*> groupAt;                    // the group of each "g" line, in file order
     size_t groupsMet = 0;                              // "g" lines met so far (second pass)
-    // The face being read: it stays open until a token that is not an item.
+    // The face being read, open until a token that is not an item.
     bool face = false;
-    unsigned faceline = 0; // line of its keyword
-    unsigned items = 0;    // items read so far
-    unsigned dropped = 0;  // triangles dropped for an unusable corner
-    unsigned cleared = 0;  // items whose texture or normal index names nothing
-    Form form = FormBad;   // form of its first item
-    Corner first, last;    // the fan's first corner and the latest corner
-    size_t warned = 0;     // warnings, listed or not
+    unsigned faceline = 0, items = 0;  // line of its keyword; items read so far
+    unsigned dropped = 0, cleared = 0; // triangles dropped; items naming no texture or normal
+    Form form = FormBad;               // form of its first item
+    Corner first, last;                // the fan's first corner and the latest one
+    size_t warned = 0;                 // warnings, listed or not
 };
 
 // An item begins with an integer; the face goes on while the next token does.
@@ -527,7 +488,14 @@ inline bool isItem(const char* p) {
     return unsigned(*p - '0') < 10;
 }
 
-// ---- First pass: counting ----
+// The bits set in a 16-bit mask, counted without a call (the plain x86-64 target has no instruction
+// for it).
+inline unsigned bitCount16(unsigned x) {
+    x = x - ((x >> 1) & 0x5555);
+    x = (x & 0x3333) + ((x >> 2) & 0x3333);
+    x = (x + (x >> 4)) & 0x0F0F;
+    return (x + (x >> 8)) & 0x1F;
+}
 
 // Counts, 16 bytes at a step, the tokens from p that begin with a digit, up to the line end or to
 // the first token that begins otherwise (a signed index, or a keyword), which it returns. p begins
@@ -546,8 +514,8 @@ const char* countDigitTokens(const char* p, unsigned& tokens) {
     }
 }
 
-// Counts the items of the open face from p to the end of the line or to a token that is not an
-// item, which it returns. Each item from the third on closes a triangle.
+// First pass: counts the items of the open face from p to the end of the line or to a token that is
+// not an item, which it returns. Each item from the third on is a triangle.
 const char* countItems(ObjReader& r, const char* p) {
     const unsigned before = r.items > 2 ? r.items - 2 : 0;
     for (p = countDigitTokens(p, r.items); *p != '\n' && isItem(p);
@@ -559,23 +527,47 @@ const char* countItems(ObjReader& r, const char* p) {
     return p;
 }
 
-// A "v", "vn" or "vt" keyword is counted; any other keyword beginning with "v" ends the reading.
-void countVector(ObjReader& r, const char* k, const char* ke) {
+// A "v", "vn" or "vt" line: counted in the first pass, where any other keyword beginning with "v"
+// ends the reading; in the second, its three numbers, or two, appended to their array, 0 for those
+// the line lacks. A line beyond the first pass's count (the file grew since) is skipped.
+const char* vector(ObjReader& r, const char* k, const char* ke) {
+    GlmModel& m = *r.model;
     const char second = ke - k > 1 ? k[1] : '\0';
-    if (second == '\0') {
-        r.vertices++;
-    } else if (second == 'n') {
-        r.normals++;
-    } else if (second == 't') {
-        r.texcoords++;
-    } else {
+    std::vector<float>* array;
+    unsigned *met, count, n = 3;
+    if (second == '\0')
+        array = &m.vertices, met = &r.vertices, count = m.vertexcount;
+    else if (second == 'n')
+        array = &m.normals, met = &r.normals, count = m.normalcount;
+    else if (second == 't')
+        array = &m.texcoords, met = &r.texcoords, count = m.texcoordcount, n = 2;
+    else if (r.fill)
+        return ke;
+    else {
         printf("glmFirstPass(): Unknown token \"%s\".\n", glmEscape(std::string(k, ke)).c_str());
         glmEnd(1);
     }
+    if (r.fill && *met == count)
+        return ke;
+    ++*met;
+    float xyz[3];
+    if (r.fill) {
+        ke = readFloats(ke, xyz, int(n), true);
+        for (unsigned i = 0; i < n; i++)
+            array->push_back(xyz[i]);
+    }
+    return ke;
 }
 
-// A "g" line: the name is the rest of the line, blanks included, without its line end.
-void countGroup(ObjReader& r, const char* ke) {
+// A "g" line: the name is the rest of the line, blanks included, without its line end. The first
+// pass finds or creates the group; the second makes it current with the current material.
+void group(ObjReader& r, const char* ke) {
+    if (r.fill) {
+        if (r.groupsMet < r.groupAt.size()) // it is, unless the file changed between the passes
+            r.group = r.groupAt[r.groupsMet++];
+        r.group->material = r.material;
+        return;
+    }
     const char* le = lineEnd(ke);
     std::string name(ke, le > ke && le[-1] == '\r' ? le - 1 : le);
     GlmGroup*& group = r.byname[name];
@@ -588,44 +580,6 @@ void countGroup(ObjReader& r, const char* ke) {
     }
     r.group = group;
     r.groupAt.push_back(group);
-}
-
-// An "mtllib" line: the library is read at once; a second one replaces the first, and a line
-// without a name is ignored.
-void countLibrary(ObjReader& r, const char* ke) {
-    const std::string library = firstWord(ke);
-    if (library.empty())
-        return;
-    r.model->mtllib = library;
-    glmReadMTL(r.model, library.c_str());
-}
-
-// ---- Second pass: filling ----
-
-// The three floats of a "v" or "vn" line, or the two of a "vt" line, appended to their array; those
-// the line lacks are 0. A line beyond the first pass's count (the file grew in between) is skipped.
-const char* fillVector(ObjReader& r, const char* k, const char* ke) {
-    GlmModel& m = *r.model;
-    const char second = ke - k > 1 ? k[1] : '\0';
-    std::vector<float>* array = nullptr;
-    if (second == '\0' && r.vertices < m.vertexcount) {
-        r.vertices++;
-        array = &m.vertices;
-    } else if (second == 'n' && r.normals < m.normalcount) {
-        r.normals++;
-        array = &m.normals;
-    } else if (second == 't' && r.texcoords < m.texcoordcount) {
-        r.texcoords++;
-        array = &m.texcoords;
-    }
-    if (array) {
-        const int n = second == 't' ? 2 : 3;
-        float xyz[3];
-        ke = readFloats(ke, xyz, n, true);
-        for (int i = 0; i < n; i++)
-            array->push_back(xyz[i]);
-    }
-    return ke;
 }
 
 // An index as written, signed; values beyond any array stay beyond it rather than wrap. Returns
@@ -647,21 +601,6 @@ inline const char* readIndex(const char* p, long long& out) {
 // The item at p: its form and its three indices (vertex, texture, normal), 0 where it gives none;
 // given has bit k set when it writes index k. Returns the end of the item's token.
 const char* readItem(const char* p, Form& form, long long* index, unsigned& given) {
-    // The usual item first, "v/t/n" with three plain indices, read without the steps the others need.
-    uint64_t a, b, c;
-    const unsigned na = eightDigits(p, a);
-    if (na && na < 8 && p[na] == '/') {
-        const unsigned nb = eightDigits(p + na + 1, b);
-        if (nb && nb < 8 && p[na + nb + 1] == '/') {
-            const unsigned nc = eightDigits(p + na + nb + 2, c);
-            if (nc && nc < 8 && isEnd(p[na + nb + nc + 2])) {
-                index[0] = (long long)a, index[1] = (long long)b, index[2] = (long long)c;
-                given = 7;
-                form = FormVTN;
-                return p + na + nb + nc + 2;
-            }
-        }
-    }
     index[0] = index[1] = index[2] = 0;
     given = 1;
     form = FormV;
@@ -693,13 +632,12 @@ const char* readItem(const char* p, Form& form, long long* index, unsigned& give
 inline unsigned resolve(long long index, unsigned sofar, unsigned total) {
     if (index > 0)
         return index <= total ? unsigned(index) : 0;
-    if (index < 0 && -index <= sofar)
-        return unsigned(sofar + index + 1);
-    return 0;
+    return index < 0 && -index <= sofar ? unsigned(sofar + index + 1) : 0;
 }
 
-// Reads the items of the open face from p to the end of the line or to a token that is not an item,
-// which it returns, and stores the triangles they close. The face's state is worked on in locals.
+// Second pass: reads the items of the open face from p to the end of the line or to a token that is
+// not an item, which it returns, and stores the triangles they close. The face's state is worked on
+// in locals.
 const char* fillItems(ObjReader& r, const char* p) {
     GlmModel& m = *r.model;
     unsigned items = r.items, dropped = r.dropped, cleared = r.cleared;
@@ -721,70 +659,41 @@ const char* fillItems(ObjReader& r, const char* p) {
         cleared += k.v && (((given & 2) && !k.t) || ((given & 4) && !k.n));
         if (items == 1)
             first = k;
-        if (items >= 3) {
-            // The count holds unless the file grew between the passes.
-            if (first.v && last.v && k.v && m.triangles.size() < m.trianglecount) {
-                r.group->triangles.push_back(unsigned(m.triangles.size()));
-                m.triangles.push_back(
-                    {{first.v, last.v, k.v}, {first.n, last.n, k.n}, {first.t, last.t, k.t}, 0});
-            } else {
-                dropped++;
-            }
+        else if (items >= 3 && first.v && last.v && k.v && m.triangles.size() < m.trianglecount) {
+            r.group->triangles.push_back(unsigned(m.triangles.size()));
+            m.triangles.push_back(
+                {{first.v, last.v, k.v}, {first.n, last.n, k.n}, {first.t, last.t, k.t}, 0});
+        } else if (items >= 3) {
+            dropped++; // also where the file grew between the passes
         }
         last = k;
     }
-    r.items = items;
-    r.dropped = dropped;
-    r.cleared = cleared;
-    r.first = first;
-    r.last = last;
-    r.form = form;
+    r.items = items, r.dropped = dropped, r.cleared = cleared;
+    r.first = first, r.last = last, r.form = form;
     return p;
 }
 
 // A broken file lists its first few warnings and counts the rest.
 const size_t listedWarnings = 10;
 
-void warn(ObjReader& r, const char* format, unsigned count) {
-    if (r.warned++ < listedWarnings)
-        fprintf(stderr, format, r.faceline, count);
-}
-
-void warnFace(ObjReader& r) {
-    if (r.items < 3)
-        warn(r, "glmReadOBJ() warning: line %u: face with fewer than three items ignored.\n", 0);
-    if (r.dropped)
-        warn(r, "glmReadOBJ() warning: line %u: %u triangle(s) with a bad vertex or item dropped.\n",
-             r.dropped);
-    if (r.cleared)
-        warn(r, "glmReadOBJ() warning: line %u: %u item(s) naming no such texture coordinate or normal.\n",
+// The open face ends at a token that is not an item; the second pass warns of what it held wrong.
+void closeFace(ObjReader& r) {
+    r.face = false;
+    const auto warn = [&r](const char* format, unsigned count) {
+        if (r.warned++ < listedWarnings)
+            fprintf(stderr, format, r.faceline, count);
+    };
+    if (r.fill && r.items < 3)
+        warn("glmReadOBJ() warning: line %u: face with fewer than three items ignored.\n", 0);
+    if (r.fill && r.dropped)
+        warn("glmReadOBJ() warning: line %u: %u triangle(s) with a bad vertex or item dropped.\n", r.dropped);
+    if (r.fill && r.cleared)
+        warn("glmReadOBJ() warning: line %u: %u item(s) naming no such texture coordinate or normal.\n",
              r.cleared);
 }
 
-// The open face ends at a token that is not an item: the second pass warns of what it held wrong.
-inline void closeFace(ObjReader& r, bool fill) {
-    r.face = false;
-    if (fill && (r.items < 3 || r.dropped || r.cleared))
-        warnFace(r);
-}
-
-// A "g" line makes the group the first pass found for it current, with the current material.
-void fillGroup(ObjReader& r) {
-    if (r.groupsMet < r.groupAt.size()) // it is, unless the file changed between the passes
-        r.group = r.groupAt[r.groupsMet++];
-    r.group->material = r.material;
-}
-
-// A "usemtl" line: the material becomes current, and the current group's.
-void fillMaterial(ObjReader& r, const char* ke) {
-    r.material = glmFindMaterial(r.model, firstWord(ke).c_str());
-    r.group->material = r.material;
-}
-
-// ---- Both passes ----
-
-// Reads the run of whole lines [p, e): the first pass counts (Fill false), the second stores.
-template <bool Fill> void readRun(ObjReader& r, const char* p, const char* e) {
+// Reads the run of whole lines [p, e): the first pass counts, the second stores.
+void readRun(ObjReader& r, const char* p, const char* e) {
     while (p < e) {
         p = skipBlanks(p);
         if (*p == '\n') {
@@ -793,38 +702,34 @@ template <bool Fill> void readRun(ObjReader& r, const char* p, const char* e) {
             continue;
         }
         if (r.face && isItem(p)) { // the face goes on from the line before
-            p = Fill ? fillItems(r, p) : countItems(r, p);
+            p = r.fill ? fillItems(r, p) : countItems(r, p);
             continue;
         }
         if (r.face)
-            closeFace(r, Fill);
+            closeFace(r);
         const char* ke = tokenEnd(p);
         switch (*p) {
         case 'f':
             r.face = true;
             r.faceline = r.line;
             r.items = r.dropped = r.cleared = 0;
-            p = Fill ? fillItems(r, ke) : countItems(r, ke);
+            p = r.fill ? fillItems(r, ke) : countItems(r, ke);
             continue;
         case 'v':
-            if (Fill)
-                ke = fillVector(r, p, ke);
-            else
-                countVector(r, p, ke);
+            ke = vector(r, p, ke);
             break;
         case 'g':
-            if (Fill)
-                fillGroup(r);
-            else
-                countGroup(r, ke);
+            group(r, ke);
             break;
-        case 'm':
-            if (!Fill)
-                countLibrary(r, ke);
+        case 'm': // the library is read at once; a second one replaces the first
+            if (!r.fill && !firstWord(ke).empty()) {
+                r.model->mtllib = firstWord(ke);
+                glmReadMTL(r.model, r.model->mtllib.c_str());
+            }
             break;
         case 'u':
-            if (Fill)
-                fillMaterial(r, ke);
+            if (r.fill)
+                r.group->material = r.material = glmFindMaterial(r.model, firstWord(ke).c_str());
             break;
         default: // comments and every statement without a meaning here
             break;
@@ -833,28 +738,13 @@ template <bool Fill> void readRun(ObjReader& r, const char* p, const char* e) {
     }
 }
 
-// Reads the whole file in one pass; false when it cannot be mapped.
-template <bool Fill> bool readPass(ObjReader& r, int fd) {
-    r.line = 1;
-    r.vertices = r.normals = r.texcoords = 0;
-    r.group = r.initial;
-    r.face = false;
-    if (!eachRun(fd, [&r](const char* b, const char* e) { readRun<Fill>(r, b, e); }))
-        return false;
-    if (r.face)
-        closeFace(r, Fill);
-    return true;
-}
-
 } // namespace
 
 GlmModel* glmReadOBJ(const char* filename) {
-    const int fd = openRegular(filename);
-    if (fd < 0) {
-        fprintf(stderr, "glmReadOBJ() failed: can't open data file \"%s\".\n", filename);
-        glmEnd(1);
-    }
-    printf(": open data file \"%s\".\n", filename);
+    size_t size;
+    const int fd = openRegular(filename, size);
+    if (fd >= 0)
+        printf(": open data file \"%s\".\n", filename);
     GlmModel* model = new GlmModel;
     model->path = filename;
     // Until the model is handed out, a glmExit that throws (see glm.h) takes it and the file along.
@@ -870,36 +760,39 @@ GlmModel* glmReadOBJ(const char* filename) {
     ObjReader r;
     r.model = model;
     r.initial = r.byname["default"] = glmAddGroup(model, "default");
-
-    bool mapped = readPass<false>(r, fd);
-    if (mapped) {
-        model->vertexcount = r.vertices;
-        model->normalcount = r.normals;
-        model->texcoordcount = r.texcoords;
-        model->vertices.reserve(3 * (size_t(model->vertexcount) + 1));
-        model->vertices.assign(3, 0.0f);
-        if (model->normalcount) {
-            model->normals.reserve(3 * (size_t(model->normalcount) + 1));
-            model->normals.assign(3, 0.0f);
+    // Room for an array's entries, and its slot 0; without entries, normals and texture coordinates
+    // stay empty.
+    const auto reserve = [](std::vector<float>& array, unsigned count, unsigned per, bool always) {
+        array.reserve(per * (size_t(count) + 1));
+        array.assign(count || always ? per : 0, 0.0f);
+    };
+    for (bool fill : {false, true}) {
+        if (fill) {
+            model->vertexcount = r.vertices;
+            model->normalcount = r.normals;
+            model->texcoordcount = r.texcoords;
+            reserve(model->vertices, model->vertexcount, 3, true);
+            reserve(model->normals, model->normalcount, 3, false);
+            reserve(model->texcoords, model->texcoordcount, 2, false);
+            model->triangles.reserve(model->trianglecount);
+            for (GlmGroup* g = model->groups; g; g = g->next)
+                g->triangles.reserve(g->trianglecount);
         }
-        if (model->texcoordcount) {
-            model->texcoords.reserve(2 * (size_t(model->texcoordcount) + 1));
-            model->texcoords.assign(2, 0.0f);
+        r.fill = fill;
+        r.line = 1;
+        r.vertices = r.normals = r.texcoords = 0;
+        r.group = r.initial;
+        if (fd < 0 || !eachRun(fd, size, [&r](const char* b, const char* e) { readRun(r, b, e); })) {
+            fprintf(stderr, "glmReadOBJ() failed: can't open data file \"%s\".\n", filename);
+            glmEnd(1);
         }
-        model->triangles.reserve(model->trianglecount);
-        for (GlmGroup* g = model->groups; g; g = g->next)
-            g->triangles.reserve(g->trianglecount);
-        mapped = readPass<true>(r, fd);
-    }
-    if (!mapped) {
-        fprintf(stderr, "glmReadOBJ() failed: can't open data file \"%s\".\n", filename);
-        glmEnd(1);
+        if (r.face)
+            closeFace(r);
     }
     if (r.warned > listedWarnings)
         fprintf(stderr, "glmReadOBJ() warning: %zu more warnings not listed.\n", r.warned - listedWarnings);
-
-    // What was stored: fewer triangles where some were dropped, and arrays filled up with zeros should
-    // the file have shrunk between the passes.
+    // What was stored: fewer triangles where some were dropped, and arrays filled up with zeros
+    // should the file have shrunk between the passes.
     model->vertices.resize(3 * (size_t(model->vertexcount) + 1));
     if (model->normalcount)
         model->normals.resize(3 * (size_t(model->normalcount) + 1));
