@@ -48,13 +48,9 @@ void (*glmExit)(int status) = exit;
 static std::string glmEscape(const std::string& text) {
     std::string out;
     for (const unsigned char c : text) {
-        if (c < 0x20 || c == 0x7f) {
-            char hex[5];
-            snprintf(hex, sizeof hex, "\\x%02x", c);
-            out += hex;
-        } else {
-            out += char(c);
-        }
+        char hex[5];
+        snprintf(hex, sizeof hex, c < 0x20 || c == 0x7f ? "\\x%02x" : "%c", c);
+        out += hex;
     }
     return out;
 }
@@ -194,10 +190,10 @@ static void glmCheck(const GlmModel* model, unsigned follows) {
 // Reading: MTL and OBJ
 // ============================================================================================
 //
-// Both readers work on runs of whole lines in memory, each ending with a '\n' (one is added after a
-// last line without one) and followed by glmPadding readable bytes, so that scans stop at a line end
-// without a bounds test and take bytes 8 or 16 at a time. A statement takes its numbers or name from
-// its own line; only a face runs on over lines, item after item, until a token that is not an item.
+// Both readers work on runs of whole lines in memory, each ending with a '\n' and followed by at
+// least glmPadding readable bytes, so that scans stop at a line end without a bounds test and take 8
+// or 16 bytes at a step. A statement takes its numbers or name from its own line; only a face runs
+// on over lines, item after item, until a token that is not an item.
 
 namespace {
 
@@ -220,8 +216,7 @@ inline const char* tokenEnd(const char* p) {
     return p;
 }
 
-// The 16 bytes at p, a bit each (bit i for p[i]): line ends, blanks, digits. The scans for line ends
-// and the counts of a face's items take 16 bytes at a step rather than one.
+// The 16 bytes at p, a bit each (bit i for p[i]): line ends, blanks, digits.
 struct Bytes16 {
     unsigned end, blank, digit;
 };
@@ -249,7 +244,7 @@ inline Bytes16 classify16(const char* p) {
 }
 #endif
 
-// The '\n' that ends the line p is on.
+// The '\n' that ends the line p is on, 16 bytes at a step.
 inline const char* lineEnd(const char* p) {
     for (; *p != '\n'; p += 16)
         if (const unsigned end = classify16(p).end)
@@ -364,41 +359,36 @@ int openRegular(const char* path, size_t& size) {
 }
 
 // Calls run(begin, end) on runs of whole lines that together make the file. The file is mapped, not
-// copied, and what has been read is unmapped every few megabytes, so that a large file never sits in
-// memory whole beside its model. Its last lines, which the mapping may not follow with padding, are
-// copied into a padded string. Returns false when the file cannot be mapped.
+// copied, over a reservation a little longer, whose bytes after it read as zeros; a last line without
+// a line end gets one there, in a private copy of that page. What has been read is unmapped every few
+// megabytes, so that a large file never sits in memory whole beside its model. Returns false when
+// the file cannot be mapped.
 template <class Run> bool eachRun(int fd, size_t size, Run run) {
-    std::string tail;
-    if (size > 0) {
-        char* map = static_cast<char*>(mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0));
-        if (map == MAP_FAILED)
-            return false;
-        struct Unmap { // also when a refused file ends the reading (see glmExit)
-            char* map;
-            size_t from, size;
-            ~Unmap() { munmap(map + from, size - from); }
-        } unmap{map, 0, size};
-        const void* last = size > glmPadding ? memrchr(map, '\n', size - glmPadding) : nullptr;
-        const size_t split = last ? size_t(static_cast<const char*>(last) - map) + 1 : 0;
-        const size_t page = size_t(sysconf(_SC_PAGESIZE));
-        for (size_t at = 0; at < split;) {
-            const size_t want = std::min(split, at + (size_t(4) << 20));
-            const char* nl = static_cast<const char*>(memchr(map + want - 1, '\n', split - want + 1));
-            run(map + at, nl + 1);
-            at = size_t(nl + 1 - map);
-            if ((at & ~(page - 1)) > unmap.from) {
-                munmap(map + unmap.from, (at & ~(page - 1)) - unmap.from);
-                unmap.from = at & ~(page - 1);
-            }
+    const size_t page = size_t(sysconf(_SC_PAGESIZE)), length = size + 1 + glmPadding;
+    char* map =
+        static_cast<char*>(mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    if (map == MAP_FAILED)
+        return false;
+    struct Unmap { // also when a refused file ends the reading (see glmExit)
+        char* map;
+        size_t from, length;
+        ~Unmap() { munmap(map + from, length - from); }
+    } unmap{map, 0, length};
+    if (size > 0 && mmap(map, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_FIXED, fd, 0) == MAP_FAILED)
+        return false;
+    size_t end = size;
+    if (size > 0 && map[size - 1] != '\n')
+        map[end++] = '\n';
+    for (size_t at = 0; at < end;) {
+        const size_t want = std::min(end, at + (size_t(4) << 20));
+        const char* nl = static_cast<const char*>(memchr(map + want - 1, '\n', end - want + 1));
+        run(map + at, nl + 1);
+        at = size_t(nl + 1 - map);
+        if ((at & ~(page - 1)) > unmap.from) {
+            munmap(map + unmap.from, (at & ~(page - 1)) - unmap.from);
+            unmap.from = at & ~(page - 1);
         }
-        tail.assign(map + split, size - split);
     }
-    if (!tail.empty() && tail.back() != '\n')
-        tail += '\n';
-    const size_t length = tail.size();
-    tail.append(glmPadding, '\0');
-    if (length > 0)
-        run(tail.data(), tail.data() + length);
     return true;
 }
 
@@ -445,10 +435,9 @@ void glmReadMTL(GlmModel* model, const char* name) {
 }
 
 // The OBJ reader makes two passes over the file, each one loop over its lines that switches on the
-// first byte of a line and hands the rest to one function per statement. The first pass counts
-// vertices, normals, texture coordinates and triangles, creates the groups and reads the material
-// library; the arrays are then reserved at those sizes, and the second pass fills them, appending in
-// file order, so that nothing is cleared before it is written.
+// first byte of a line and hands the rest to one function per statement. The first counts, creates
+// the groups and reads the material library; the arrays are then reserved at those sizes, and the
+// second fills them, appending in file order, so that nothing is cleared before it is written.
 
 namespace {
 
@@ -457,8 +446,7 @@ namespace {
 // end, as exporters write "1/1/" or "1//", is no index: those read as "1/1" and as "1//n" without n.
 enum Form : unsigned char { FormBad, FormV, FormVT, FormVTN, FormVN };
 
-// One corner of a face, its indices resolved; v is 0 when the corner is unusable.
-struct Corner {
+struct Corner { // a corner of a face, its indices resolved; v is 0 when it is unusable
     unsigned v = 0, t = 0, n = 0;
 };
 
@@ -488,28 +476,18 @@ inline bool isItem(const char* p) {
     return unsigned(*p - '0') < 10;
 }
 
-// The bits set in a 16-bit mask, counted without a call (the plain x86-64 target has no instruction
-// for it).
-inline unsigned bitCount16(unsigned x) {
-    x = x - ((x >> 1) & 0x5555);
-    x = (x & 0x3333) + ((x >> 2) & 0x3333);
-    x = (x + (x >> 4)) & 0x0F0F;
-    return (x + (x >> 8)) & 0x1F;
-}
-
 // Counts, 16 bytes at a step, the tokens from p that begin with a digit, up to the line end or to
 // the first token that begins otherwise (a signed index, or a keyword), which it returns. p begins
 // a token or a run of blanks.
 const char* countDigitTokens(const char* p, unsigned& tokens) {
     for (unsigned before = 1;; p += 16) { // before: the byte before p is a blank
         const Bytes16 b = classify16(p);
-        const unsigned starts = ~(b.blank | b.end) & ((b.blank << 1) | before) & 0xFFFF;
+        unsigned starts = ~(b.blank | b.end) & ((b.blank << 1) | before) & 0xFFFF;
         const unsigned stop = b.end | (starts & ~b.digit);
-        if (stop) {
-            tokens += bitCount16(starts & ((stop & -stop) - 1));
+        for (unsigned s = stop ? starts & ((stop & -stop) - 1) : starts; s; s &= s - 1)
+            tokens++;
+        if (stop)
             return p + __builtin_ctz(stop);
-        }
-        tokens += bitCount16(starts);
         before = b.blank >> 15;
     }
 }
@@ -533,29 +511,24 @@ const char* countItems(ObjReader& r, const char* p) {
 const char* vector(ObjReader& r, const char* k, const char* ke) {
     GlmModel& m = *r.model;
     const char second = ke - k > 1 ? k[1] : '\0';
-    std::vector<float>* array;
-    unsigned *met, count, n = 3;
-    if (second == '\0')
-        array = &m.vertices, met = &r.vertices, count = m.vertexcount;
-    else if (second == 'n')
-        array = &m.normals, met = &r.normals, count = m.normalcount;
-    else if (second == 't')
-        array = &m.texcoords, met = &r.texcoords, count = m.texcoordcount, n = 2;
-    else if (r.fill)
-        return ke;
-    else {
+    const int kind = second == '\0' ? 0 : second == 'n' ? 1 : second == 't' ? 2 : -1;
+    if (kind < 0 && !r.fill) {
         printf("glmFirstPass(): Unknown token \"%s\".\n", glmEscape(std::string(k, ke)).c_str());
         glmEnd(1);
     }
-    if (r.fill && *met == count)
+    std::vector<float>* arrays[] = {&m.vertices, &m.normals, &m.texcoords};
+    unsigned* met[] = {&r.vertices, &r.normals, &r.texcoords};
+    const unsigned counts[] = {m.vertexcount, m.normalcount, m.texcoordcount};
+    if (kind < 0 || (r.fill && *met[kind] == counts[kind]))
         return ke;
-    ++*met;
+    ++*met[kind];
+    if (!r.fill)
+        return ke;
     float xyz[3];
-    if (r.fill) {
-        ke = readFloats(ke, xyz, int(n), true);
-        for (unsigned i = 0; i < n; i++)
-            array->push_back(xyz[i]);
-    }
+    const int n = kind == 2 ? 2 : 3;
+    ke = readFloats(ke, xyz, n, true);
+    for (int i = 0; i < n; i++)
+        arrays[kind]->push_back(xyz[i]);
     return ke;
 }
 
@@ -601,30 +574,35 @@ inline const char* readIndex(const char* p, long long& out) {
 // The item at p: its form and its three indices (vertex, texture, normal), 0 where it gives none;
 // given has bit k set when it writes index k. Returns the end of the item's token.
 const char* readItem(const char* p, Form& form, long long* index, unsigned& given) {
+    // The usual item first, "v/t/n" with three plain indices, read without the steps the others need.
+    uint64_t a, b, c;
+    const unsigned na = eightDigits(p, a), nb = na && p[na] == '/' ? eightDigits(p + na + 1, b) : 0;
+    const unsigned nc = nb && p[na + nb + 1] == '/' ? eightDigits(p + na + nb + 2, c) : 0;
+    if (nc && na < 8 && nb < 8 && nc < 8 && isEnd(p[na + nb + nc + 2])) {
+        index[0] = (long long)a, index[1] = (long long)b, index[2] = (long long)c;
+        given = 7;
+        form = FormVTN;
+        return p + na + nb + nc + 2;
+    }
+    // Otherwise up to three indices apart by '/', each of which may be empty.
     index[0] = index[1] = index[2] = 0;
-    given = 1;
-    form = FormV;
-    const char* q = readIndex(p, index[0]);
-    if (q && *q == '/' && isEnd(q[1])) { // "v/"
-        q++;
-    } else if (q && *q == '/' && q[1] == '/') { // "v//n", or "v//"
-        form = FormVN;
-        q += 2;
-        if (!isEnd(*q) && (q = readIndex(q, index[2])))
-            given |= 4;
-    } else if (q && *q == '/' && (q = readIndex(q + 1, index[1]))) { // "v/t", "v/t/" or "v/t/n"
-        form = FormVT;
-        given |= 2;
-        if (*q == '/' && isEnd(q[1])) {
-            q++;
-        } else if (*q == '/' && (q = readIndex(q + 1, index[2]))) {
-            form = FormVTN;
-            given |= 4;
+    given = 0;
+    const char* q = p;
+    for (int slashes = 0;; q++, slashes++) {
+        if (const char* end = readIndex(q, index[slashes])) {
+            given |= 1u << slashes;
+            q = end;
+        }
+        if (slashes == 2 || *q != '/') {
+            if (!(given & 1) || !isEnd(*q))
+                form = FormBad;
+            else if (slashes == 2 && !(given & 2))
+                form = FormVN;
+            else
+                form = given & 4 ? FormVTN : given & 2 ? FormVT : FormV;
+            return tokenEnd(q);
         }
     }
-    if (!q || !isEnd(*q))
-        form = FormBad;
-    return tokenEnd(q ? q : p);
 }
 
 // An index counted from 1, or back from the latest element met so far when negative; 0 when it
@@ -680,20 +658,20 @@ const size_t listedWarnings = 10;
 void closeFace(ObjReader& r) {
     r.face = false;
     const auto warn = [&r](const char* format, unsigned count) {
-        if (r.warned++ < listedWarnings)
+        if (r.fill && r.warned++ < listedWarnings)
             fprintf(stderr, format, r.faceline, count);
     };
-    if (r.fill && r.items < 3)
+    if (r.items < 3)
         warn("glmReadOBJ() warning: line %u: face with fewer than three items ignored.\n", 0);
-    if (r.fill && r.dropped)
+    if (r.dropped)
         warn("glmReadOBJ() warning: line %u: %u triangle(s) with a bad vertex or item dropped.\n", r.dropped);
-    if (r.fill && r.cleared)
+    if (r.cleared)
         warn("glmReadOBJ() warning: line %u: %u item(s) naming no such texture coordinate or normal.\n",
              r.cleared);
 }
 
-// Reads the run of whole lines [p, e): the first pass counts, the second stores.
-void readRun(ObjReader& r, const char* p, const char* e) {
+// Reads the run of whole lines [p, e): the first pass counts (Fill false), the second stores.
+template <bool Fill> void readRun(ObjReader& r, const char* p, const char* e) {
     while (p < e) {
         p = skipBlanks(p);
         if (*p == '\n') {
@@ -702,7 +680,7 @@ void readRun(ObjReader& r, const char* p, const char* e) {
             continue;
         }
         if (r.face && isItem(p)) { // the face goes on from the line before
-            p = r.fill ? fillItems(r, p) : countItems(r, p);
+            p = Fill ? fillItems(r, p) : countItems(r, p);
             continue;
         }
         if (r.face)
@@ -713,7 +691,7 @@ void readRun(ObjReader& r, const char* p, const char* e) {
             r.face = true;
             r.faceline = r.line;
             r.items = r.dropped = r.cleared = 0;
-            p = r.fill ? fillItems(r, ke) : countItems(r, ke);
+            p = Fill ? fillItems(r, ke) : countItems(r, ke);
             continue;
         case 'v':
             ke = vector(r, p, ke);
@@ -722,13 +700,13 @@ void readRun(ObjReader& r, const char* p, const char* e) {
             group(r, ke);
             break;
         case 'm': // the library is read at once; a second one replaces the first
-            if (!r.fill && !firstWord(ke).empty()) {
+            if (!Fill && !firstWord(ke).empty()) {
                 r.model->mtllib = firstWord(ke);
                 glmReadMTL(r.model, r.model->mtllib.c_str());
             }
             break;
         case 'u':
-            if (r.fill)
+            if (Fill)
                 r.group->material = r.material = glmFindMaterial(r.model, firstWord(ke).c_str());
             break;
         default: // comments and every statement without a meaning here
@@ -760,8 +738,7 @@ GlmModel* glmReadOBJ(const char* filename) {
     ObjReader r;
     r.model = model;
     r.initial = r.byname["default"] = glmAddGroup(model, "default");
-    // Room for an array's entries, and its slot 0; without entries, normals and texture coordinates
-    // stay empty.
+    // Room for an array's entries and its slot 0; normals and texture coordinates stay empty without.
     const auto reserve = [](std::vector<float>& array, unsigned count, unsigned per, bool always) {
         array.reserve(per * (size_t(count) + 1));
         array.assign(count || always ? per : 0, 0.0f);
@@ -782,7 +759,10 @@ GlmModel* glmReadOBJ(const char* filename) {
         r.line = 1;
         r.vertices = r.normals = r.texcoords = 0;
         r.group = r.initial;
-        if (fd < 0 || !eachRun(fd, size, [&r](const char* b, const char* e) { readRun(r, b, e); })) {
+        const auto run = [&r](const char* b, const char* e) {
+            r.fill ? readRun<true>(r, b, e) : readRun<false>(r, b, e);
+        };
+        if (fd < 0 || !eachRun(fd, size, run)) {
             fprintf(stderr, "glmReadOBJ() failed: can't open data file \"%s\".\n", filename);
             glmEnd(1);
         }
@@ -791,13 +771,11 @@ GlmModel* glmReadOBJ(const char* filename) {
     }
     if (r.warned > listedWarnings)
         fprintf(stderr, "glmReadOBJ() warning: %zu more warnings not listed.\n", r.warned - listedWarnings);
-    // What was stored: fewer triangles where some were dropped, and arrays filled up with zeros
-    // should the file have shrunk between the passes.
+    // What was stored: fewer triangles where some were dropped, and arrays filled up with zeros should
+    // the file have shrunk between the passes.
     model->vertices.resize(3 * (size_t(model->vertexcount) + 1));
-    if (model->normalcount)
-        model->normals.resize(3 * (size_t(model->normalcount) + 1));
-    if (model->texcoordcount)
-        model->texcoords.resize(2 * (size_t(model->texcoordcount) + 1));
+    model->normals.resize(model->normalcount ? 3 * (size_t(model->normalcount) + 1) : 0);
+    model->texcoords.resize(model->texcoordcount ? 2 * (size_t(model->texcoordcount) + 1) : 0);
     model->trianglecount = unsigned(model->triangles.size());
     for (GlmGroup* g = model->groups; g; g = g->next)
         g->trianglecount = unsigned(g->triangles.size());
@@ -974,39 +952,47 @@ void glmScale(GlmModel* model, float scale) {
 // Drawing and display lists
 // ============================================================================================
 
+// Drops the parts of a drawing or writing request that the model cannot satisfy, in this order,
+// printing the caller's text for each: no facet normals, no normals, no texture coordinates, flat and
+// smooth both asked (smooth wins), no materials for colour, none for materials, colour and material
+// both asked (material wins).
+static unsigned glmReconcile(const GlmModel* model, unsigned mode, const char* const (&says)[7]) {
+    const bool lacks[7] = {model->facetnorms.empty(),
+                           model->normals.empty(),
+                           model->texcoords.empty(),
+                           true,
+                           model->materials.empty(),
+                           model->materials.empty(),
+                           true};
+    const unsigned wants[7] = {GlmModeFlat,
+                               GlmModeSmooth,
+                               GlmModeTexture,
+                               GlmModeFlat | GlmModeSmooth,
+                               GlmModeColor,
+                               GlmModeMaterial,
+                               GlmModeColor | GlmModeMaterial};
+    const unsigned drops[7] = {GlmModeFlat,  GlmModeSmooth,   GlmModeTexture, GlmModeFlat,
+                               GlmModeColor, GlmModeMaterial, GlmModeColor};
+    for (int k = 0; k < 7; k++)
+        if (lacks[k] && (mode & wants[k]) == wants[k]) {
+            fputs(says[k], stdout);
+            mode &= ~drops[k];
+        }
+    return mode;
+}
+
 void glmDraw(GlmModel* model, unsigned mode) {
     glmAssert(model);
     glmAssertArray(model->vertices);
-    if ((mode & GlmModeFlat) && model->facetnorms.empty()) {
-        printf("glmDraw() warning: flat render mode requested with no facet normals defined.\n");
-        mode &= ~GlmModeFlat;
-    }
-    if ((mode & GlmModeSmooth) && model->normals.empty()) {
-        printf("glmDraw() warning: smooth render mode requested with no normals defined.\n");
-        mode &= ~GlmModeSmooth;
-    }
-    if ((mode & GlmModeTexture) && model->texcoords.empty()) {
-        printf("glmDraw() warning: texture render mode requested with no texture coordinates defined.\n");
-        mode &= ~GlmModeTexture;
-    }
-    if ((mode & GlmModeFlat) && (mode & GlmModeSmooth)) {
-        printf("glmDraw() warning: flat render mode requested and smooth render mode requested (using "
-               "smooth).\n");
-        mode &= ~GlmModeFlat;
-    }
-    if ((mode & GlmModeColor) && model->materials.empty()) {
-        printf("glmDraw() warning: color render mode requested with no materials defined.\n");
-        mode &= ~GlmModeColor;
-    }
-    if ((mode & GlmModeMaterial) && model->materials.empty()) {
-        printf("glmDraw() warning: material render mode requested with no materials defined.\n");
-        mode &= ~GlmModeMaterial;
-    }
-    if ((mode & GlmModeColor) && (mode & GlmModeMaterial)) {
-        printf("glmDraw() warning: color and material render mode requested using only material mode.\n");
-        mode &= ~GlmModeColor;
-    }
-
+    static const char* const says[7] = {
+        "glmDraw() warning: flat render mode requested with no facet normals defined.\n",
+        "glmDraw() warning: smooth render mode requested with no normals defined.\n",
+        "glmDraw() warning: texture render mode requested with no texture coordinates defined.\n",
+        "glmDraw() warning: flat render mode requested and smooth render mode requested (using smooth).\n",
+        "glmDraw() warning: color render mode requested with no materials defined.\n",
+        "glmDraw() warning: material render mode requested with no materials defined.\n",
+        "glmDraw() warning: color and material render mode requested using only material mode.\n"};
+    mode = glmReconcile(model, mode, says);
     glmCheck(model, FollowVertices | FollowGroups | (mode & GlmModeSmooth ? FollowNormals : 0) |
                         (mode & GlmModeTexture ? FollowTexcoords : 0) |
                         (mode & GlmModeFlat ? FollowFacets : 0));
@@ -1060,47 +1046,12 @@ unsigned glmList(GlmModel* model, unsigned mode) {
 // Writing: OBJ and MTL
 // ============================================================================================
 
-// The three credit lines that open every file the library writes.
-static void glmWriteCredits(FILE* file) {
-    fprintf(file, "#  Rendezvous simulator, model library\n");
-    fprintf(file, "#  Written by the simulator's developers\n");
-    fprintf(file, "#  Shipped with the simulator's sources\n");
-}
+// The lines that open every file the library writes, after the one that names its kind.
+static const char* const glmCredits = "#  \n#  GLM library\n#  Rendezvous simulator, model library\n"
+                                      "#  Written by the simulator's developers\n"
+                                      "#  Shipped with the simulator's sources\n#  \n";
 
 // Drops the parts of an output request the model cannot satisfy, warning about each, in this order.
-static unsigned glmWriteMode(const GlmModel* model, unsigned mode) {
-    if ((mode & GlmModeFlat) && model->facetnorms.empty()) {
-        printf("glmWriteOBJ() warning: flat normal output requested with no facet normals defined.\n");
-        mode &= ~GlmModeFlat;
-    }
-    if ((mode & GlmModeSmooth) && model->normals.empty()) {
-        printf("glmWriteOBJ() warning: smooth normal output requested with no normals defined.\n");
-        mode &= ~GlmModeSmooth;
-    }
-    if ((mode & GlmModeTexture) && model->texcoords.empty()) {
-        printf("glmWriteOBJ() warning: texture coordinate output requested with no texture coordinates "
-               "defined.\n");
-        mode &= ~GlmModeTexture;
-    }
-    if ((mode & GlmModeFlat) && (mode & GlmModeSmooth)) {
-        printf("glmWriteOBJ() warning: flat normal output requested and smooth normal output requested "
-               "(using smooth).\n");
-        mode &= ~GlmModeFlat;
-    }
-    if ((mode & GlmModeColor) && model->materials.empty()) {
-        printf("glmWriteOBJ() warning: color output requested with no colors (materials) defined.\n");
-        mode &= ~GlmModeColor;
-    }
-    if ((mode & GlmModeMaterial) && model->materials.empty()) {
-        printf("glmWriteOBJ() warning: material output requested with no materials defined.\n");
-        mode &= ~GlmModeMaterial;
-    }
-    if ((mode & GlmModeColor) && (mode & GlmModeMaterial)) {
-        printf("glmWriteOBJ() warning: color and material output requested outputting only materials.\n");
-        mode &= ~GlmModeColor;
-    }
-    return mode;
-}
 
 // One face line. With flat normals and texture coordinates together the corners take the
 // vertex/texture/normal form with the facet normal at every corner, which the reader takes back.
@@ -1134,19 +1085,23 @@ static void glmWriteVectors(FILE* file, const char* tag, unsigned count, const s
 void glmWriteOBJ(GlmModel* model, const char* filename, unsigned mode) {
     glmAssert(model);
     glmCheck(model, FollowGroups);
-    mode = glmWriteMode(model, mode);
+    static const char* const says[7] = {
+        "glmWriteOBJ() warning: flat normal output requested with no facet normals defined.\n",
+        "glmWriteOBJ() warning: smooth normal output requested with no normals defined.\n",
+        "glmWriteOBJ() warning: texture coordinate output requested with no texture coordinates defined.\n",
+        "glmWriteOBJ() warning: flat normal output requested and smooth normal output requested (using "
+        "smooth).\n",
+        "glmWriteOBJ() warning: color output requested with no colors (materials) defined.\n",
+        "glmWriteOBJ() warning: material output requested with no materials defined.\n",
+        "glmWriteOBJ() warning: color and material output requested outputting only materials.\n"};
+    mode = glmReconcile(model, mode, says);
 
     FILE* file = fopen(filename, "w");
     if (!file) {
         fprintf(stderr, "glmWriteOBJ() failed: can't open file \"%s\" to write.\n", filename);
         glmEnd(1);
     }
-    fprintf(file, "#  \n");
-    fprintf(file, "#  Wavefront OBJ generated by GLM library\n");
-    fprintf(file, "#  \n");
-    fprintf(file, "#  GLM library\n");
-    glmWriteCredits(file);
-    fprintf(file, "#  \n");
+    fprintf(file, "#  \n#  Wavefront OBJ generated by GLM library\n%s", glmCredits);
 
     if ((mode & GlmModeMaterial) && !model->mtllib.empty()) {
         fprintf(file, "\nmtllib %s\n\n", model->mtllib.c_str());
@@ -1199,12 +1154,7 @@ void glmWriteMTL(GlmModel* model, const char* modelpath, const char* mtllibname)
         fprintf(stderr, "glmWriteMTL() failed: can't open file \"%s\".\n", glmEscape(path).c_str());
         glmEnd(1);
     }
-    fprintf(file, "#  \n");
-    fprintf(file, "#  Wavefront MTL generated by GLM library\n");
-    fprintf(file, "#  \n");
-    fprintf(file, "#  GLM library\n");
-    glmWriteCredits(file);
-    fprintf(file, "#  \n\n");
+    fprintf(file, "#  \n#  Wavefront MTL generated by GLM library\n%s\n", glmCredits);
 
     for (const GlmMaterial& m : model->materials) {
         fprintf(file, "newmtl %s\n", m.name.c_str());
