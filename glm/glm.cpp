@@ -511,24 +511,25 @@ const char* countItems(ObjReader& r, const char* p) {
 const char* vector(ObjReader& r, const char* k, const char* ke) {
     GlmModel& m = *r.model;
     const char second = ke - k > 1 ? k[1] : '\0';
-    const int kind = second == '\0' ? 0 : second == 'n' ? 1 : second == 't' ? 2 : -1;
-    if (kind < 0 && !r.fill) {
+    if (second != '\0' && second != 'n' && second != 't') {
+        if (r.fill)
+            return ke;
         printf("glmFirstPass(): Unknown token \"%s\".\n", glmEscape(std::string(k, ke)).c_str());
         glmEnd(1);
     }
-    std::vector<float>* arrays[] = {&m.vertices, &m.normals, &m.texcoords};
-    unsigned* met[] = {&r.vertices, &r.normals, &r.texcoords};
-    const unsigned counts[] = {m.vertexcount, m.normalcount, m.texcoordcount};
-    if (kind < 0 || (r.fill && *met[kind] == counts[kind]))
+    unsigned& met = second == 'n' ? r.normals : second == 't' ? r.texcoords : r.vertices;
+    const unsigned count = second == 'n' ? m.normalcount : second == 't' ? m.texcoordcount : m.vertexcount;
+    if (r.fill && met == count)
         return ke;
-    ++*met[kind];
+    met++;
     if (!r.fill)
         return ke;
+    std::vector<float>& array = second == 'n' ? m.normals : second == 't' ? m.texcoords : m.vertices;
     float xyz[3];
-    const int n = kind == 2 ? 2 : 3;
+    const int n = second == 't' ? 2 : 3;
     ke = readFloats(ke, xyz, n, true);
     for (int i = 0; i < n; i++)
-        arrays[kind]->push_back(xyz[i]);
+        array.push_back(xyz[i]);
     return ke;
 }
 
