@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <system_error>
 #include <unordered_map>
 #include <utility>
@@ -358,6 +359,11 @@ int openRegular(const char* path, size_t& size) {
     return fd;
 }
 
+struct FileCloser { // also when a refused file ends the reading (see glmExit)
+    int fd;
+    ~FileCloser() { close(fd); }
+};
+
 // Calls run(begin, end) on runs of whole lines that together make the file. The file is mapped, not
 // copied, over a reservation a little longer, whose bytes after it read as zeros; a last line without
 // a line end gets one there, in a private copy of that page. What has been read is unmapped every few
@@ -398,10 +404,7 @@ void glmReadMTL(GlmModel* model, const char* name) {
     const std::string path = glmDirName(model->path.c_str()) + name;
     size_t size;
     const int fd = openRegular(path.c_str(), size);
-    struct Close { // also when a refused file ends the reading (see glmExit)
-        int fd;
-        ~Close() { close(fd); }
-    } closing{fd};
+    const FileCloser closing{fd};
     // Each statement of the file to f(keyword, keyword end), once for each pass.
     const auto statements = [fd, size](auto f) {
         return eachRun(fd, size, [&f](const char* p, const char* e) {
@@ -724,18 +727,11 @@ GlmModel* glmReadOBJ(const char* filename) {
     const int fd = openRegular(filename, size);
     if (fd >= 0)
         printf(": open data file \"%s\".\n", filename);
-    GlmModel* model = new GlmModel;
+    const FileCloser closing{fd};
+    // Until the model is handed out, a glmExit that throws (see glm.h) releases it.
+    std::unique_ptr<GlmModel, void (*)(GlmModel*)> owned(new GlmModel, glmDelete);
+    GlmModel* model = owned.get();
     model->path = filename;
-    // Until the model is handed out, a glmExit that throws (see glm.h) takes it and the file along.
-    struct Unfinished {
-        GlmModel* model;
-        int fd;
-        ~Unfinished() {
-            if (model)
-                glmDelete(model);
-            close(fd);
-        }
-    } unfinished{model, fd};
     ObjReader r;
     r.model = model;
     r.initial = r.byname["default"] = glmAddGroup(model, "default");
@@ -780,8 +776,7 @@ GlmModel* glmReadOBJ(const char* filename) {
     model->trianglecount = unsigned(model->triangles.size());
     for (GlmGroup* g = model->groups; g; g = g->next)
         g->trianglecount = unsigned(g->triangles.size());
-    unfinished.model = nullptr;
-    return model;
+    return owned.release();
 }
 
 // ============================================================================================
