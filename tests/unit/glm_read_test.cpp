@@ -267,7 +267,7 @@ TEST(MtlReader, WithoutNewmtlAndShininess) {
     EXPECT_EQ(m->materials[3].shininess, 0.0f);
     EXPECT_EQ(m->materials[4].shininess, float(1.5 / 1000.0 * 128.0)); // "Ni" taken as shininess
     EXPECT_EQ(m->materials[5].shininess, 65.0f);
-    // A "Kd" with two numbers sets two components.
+    // A "Kd" with two numbers sets two components; "Ns" with a word in place of its number, none.
     EXPECT_EQ(std::vector<float>(m->materials[5].diffuse, m->materials[5].diffuse + 4),
               (std::vector<float>{1, 1, 0.8f, 1}));
     glmDelete(m);
