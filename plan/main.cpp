@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <unistd.h>
 
@@ -35,20 +34,12 @@ int bad(const char* what, const char* arg) {
 // Reads the scenario through the simulator's own reset. The items start as NaN, so one the reader
 // leaves alone shows; its line "fichier de donnees" goes to standard error, keeping the plan alone on
 // standard output.
-bool readScenario(const std::string& path) {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec))
-        return false;
-    FILE* f = std::fopen(path.c_str(), "r");
-    if (!f)
-        return false;
-    std::fclose(f);
+bool readScenario(const char* path) {
     const double unset = std::nan("");
     sim::para_phy.Omega = sim::para_phy.trois = unset;
     sim::para_phy.X0 = sim::para_phy.Y0 = sim::para_phy.Z0 = unset;
     sim::para_phy.Xp0 = sim::para_phy.Yp0 = sim::para_phy.Zp0 = unset;
-    sim::para_phy.nx = 2;
-    sim::nomfichier = path.c_str();
+    sim::nomfichier = path;
     std::fflush(stdout);
     const int out = dup(1);
     dup2(2, 1);
@@ -60,7 +51,7 @@ bool readScenario(const std::string& path) {
     for (const double v : {s.dt, s.Omega, s.trois, s.X0, s.Y0, s.Z0, s.Xp0, s.Yp0, s.Zp0, s.p})
         if (!std::isfinite(v))
             return false;
-    return s.Omega >= 0.0;
+    return sim::scenarioRead && s.Omega >= 0.0;
 }
 
 } // namespace
