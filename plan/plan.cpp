@@ -2,6 +2,9 @@
 // search needs no equations of its own; it searches the transfer that brings the chaser to the
 // approach line near the port, adds the bursts that stop the swing across the orbital plane, then
 // flies the whole plan through sim while a pilot holds the glide down the line, and puts in the checks.
+// The few figures of the Hill equations it uses (a hop's length, a swing's reach, what holding the
+// line costs) only rank candidates: every plan it returns was flown through nextD, collision and
+// clampReserve, by the person it is written for.
 #include "plan.h"
 
 #include <algorithm>
