@@ -1,17 +1,17 @@
 // The simulation core: the scenario reader and the reset, the integrator against the closed-form Hill
-// solution, the trajectory history, the outcome rules and the reserve rule.
+// solution, the trajectory history, and the outcome rules.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
 #include <array>
-#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <limits>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "sim.h"
@@ -20,7 +20,7 @@ using namespace sim;
 using V = std::vector<double>;
 
 namespace {
-// Every item, with white space after each as in the shipped files.
+// Every item, with white space after some as in the shipped files.
 const char* kComplete = "dt=0.004  \nnx=010\ntrois=2.5 \nOmega=0.25\nX0=1.0\nY0=-20.0\nZ0=0.5\nXp0=0.01 \n"
                         "Yp0=0.2\nZp0=-0.03\np=1.5   \n";
 
@@ -30,12 +30,14 @@ std::string writeFile(const std::string& name, const std::string& text) {
     return path;
 }
 
-struct Printed {
-    std::string out, err;
-};
+// The complete file with its line `line` replaced by `by`.
+std::string spoil(const char* line, const std::string& by) {
+    std::string s = kComplete;
+    return s.replace(s.find(line), std::strlen(line), by);
+}
 
-// Runs raz on the file at path and returns what it printed.
-Printed razOn(const std::string& path) {
+// Runs raz on the file at path; returns what it wrote to stdout and to stderr.
+std::pair<std::string, std::string> razOn(const std::string& path) {
     static std::string keep;
     keep = path;
     nomfichier = keep.c_str();
@@ -44,12 +46,6 @@ Printed razOn(const std::string& path) {
     raz();
     const std::string out = testing::internal::GetCapturedStdout();
     return {out, testing::internal::GetCapturedStderr()};
-}
-
-// The complete file with its line `line` replaced by `by`.
-std::string spoil(const char* line, const std::string& by) {
-    std::string s = kComplete;
-    return s.replace(s.find(line), std::strlen(line), by);
 }
 } // namespace
 
@@ -63,9 +59,7 @@ TEST(Scenario, ResetFromACompleteFile) {
     it_t = 77;
     px = py = pz = 1.0;
     const std::string path = writeFile("complete.in", kComplete);
-    const Printed p = razOn(path);
-    EXPECT_EQ(p.out, "fichier de donnees:   " + path + "!   \n");
-    EXPECT_EQ(p.err, "");
+    EXPECT_EQ(razOn(path), std::make_pair("fichier de donnees:   " + path + "!   \n", std::string()));
     // nx is read as "%i" reads it: 010 is octal. A reset keeps the time.
     EXPECT_EQ((V{para_phy.dt, double(para_phy.nx), para_phy.trois, para_phy.Omega, para_phy.p, X, Y, Z, Xp,
                  Yp, Zp, double(pc), double(coll), double(it_t), tcalc, px + py + pz, t}),
@@ -78,12 +72,9 @@ TEST(Scenario, ResetFromACompleteFile) {
 TEST(Scenario, BadItemsKeepTheirValueAndAreReportedWithTheirText) {
     // Each case changes one line of a complete file. A bad item keeps the value it had (dt and p: the
     // reset's 0.005 and 2.0), the items after it are still read, and the message names the item and,
-    // escaped, the text found.
-    struct Case {
-        const char *line, *by, *said;
-        double ParaPhy::*field;
-        double want;
-    } cases[] = {
+    // escaped, the text found. After a leading blank line nothing matches: the first key must open
+    // the file. Blank lines and indentation between items are passed over.
+    const std::tuple<const char*, const char*, const char*, double ParaPhy::*, double> cases[] = {
         {"trois=2.5", "trois=abc", "\"trois=\" has no valid finite number (\"abc\")", &ParaPhy::trois, 7.0},
         {"Yp0=0.2", "Yp0=0.2x", "\"Yp0=\" has no valid finite number (\"0.2x\")", &ParaPhy::Yp0, 7.0},
         {"dt=0.004", "dt=nan", "\"dt=\" has no valid finite number (\"nan\")", &ParaPhy::dt, 0.005},
@@ -91,19 +82,17 @@ TEST(Scenario, BadItemsKeepTheirValueAndAreReportedWithTheirText) {
         {"X0=1.0", "X0=1e999", "(\"1e999\")", &ParaPhy::X0, 7.0},
         {"p=1.5", "p=\x1b[2J", "(\"\\x1b[2J\")", &ParaPhy::p, 2.0},
         {"Z0=0.5\n", "", "\"Z0=\" missing", &ParaPhy::Z0, 7.0},
-        // The first key must open the file: after a leading blank line nothing matches.
         {"dt=0.004", "\ndt=0.004", "\"p=\" missing", &ParaPhy::p, 2.0},
-        // Blank lines and indentation between two items are passed over.
         {"trois=2.5", "\n \t\n  trois=2.5", "", &ParaPhy::trois, 2.5},
     };
-    for (const Case& c : cases) {
+    for (const auto& [line, by, said, field, want] : cases) {
         para_phy = ParaPhy{};
-        para_phy.*c.field = 7.0;
-        const Printed p = razOn(writeFile("spoilt.in", spoil(c.line, c.by)));
-        EXPECT_EQ(para_phy.*c.field, c.want) << c.by;
-        EXPECT_EQ(para_phy.p, c.field == &ParaPhy::p ? c.want : 1.5) << c.by; // read on
-        EXPECT_TRUE(*c.said ? p.err.find(c.said) != std::string::npos : p.err.empty()) << p.err;
-        EXPECT_EQ(p.err.find('\x1b'), std::string::npos) << "raw escape echoed for " << c.by;
+        para_phy.*field = 7.0;
+        const std::string err = razOn(writeFile("spoilt.in", spoil(line, by))).second;
+        EXPECT_EQ(para_phy.*field, want) << by;
+        EXPECT_EQ(para_phy.p, field == &ParaPhy::p ? want : 1.5) << by; // read on
+        EXPECT_TRUE(*said ? err.find(said) != std::string::npos : err.empty()) << err;
+        EXPECT_EQ(err.find('\x1b'), std::string::npos) << "raw escape echoed for " << by;
     }
 }
 
@@ -117,30 +106,28 @@ TEST(Scenario, PathsThatAreNotRegularFilesAreRefusedLikeMissingOnes) {
     for (const std::string& path :
          {testing::TempDir() + "no-such-file.in", fifo, std::string("/dev/zero"), testing::TempDir()}) {
         razOn(writeFile("first.in", kComplete));
-        const Printed p = razOn(path);
-        EXPECT_EQ(p.out, "fichier de donnees:   " + path + "!   \n");
-        EXPECT_NE(p.err.find(": can't open data file \"" + path + "\""), std::string::npos) << p.err;
-        EXPECT_EQ((V{para_phy.dt, para_phy.p, Y}), (V{0.005, 2.0, -20.0})) << path;
-        EXPECT_EQ(para_phy.nx, 8) << path;
+        const auto [out, err] = razOn(path);
+        EXPECT_EQ(out, "fichier de donnees:   " + path + "!   \n");
+        EXPECT_NE(err.find(": can't open data file \"" + path + "\""), std::string::npos) << err;
+        EXPECT_EQ((V{para_phy.dt, para_phy.p, Y, double(para_phy.nx)}), (V{0.005, 2.0, -20.0, 8})) << path;
     }
     std::remove(fifo.c_str());
 }
 
 TEST(Scenario, HistoryLengthIsReadWithItsBaseAndKeptInBounds) {
-    const struct {
-        const char* nx;
-        int want;
-        bool said; // the change is reported
-    } cases[] = {{"10", 10, false},    {"0x10", 16, false},          {"0", kNxMin, true},
-                 {"-5", kNxMin, true}, {"1", kNxMin, true},          {"2147483647", kNxMax, true},
-                 {"500", 500, false},  {"99999999999", kNxMin, true}}; // beyond int: refused, the 0 kept
-    for (const auto& c : cases) {
+    // The written count, the one in force, and whether a change is reported. Beyond int, the text is
+    // refused and the record's 0 kept; the history follows every change of size.
+    const std::tuple<const char*, int, bool> cases[] = {{"10", 10, false},   {"0x10", 16, false},
+                                                        {"0", kNxMin, true}, {"-5", kNxMin, true},
+                                                        {"1", kNxMin, true}, {"2147483647", kNxMax, true},
+                                                        {"500", 500, false}, {"99999999999", kNxMin, true}};
+    for (const auto& [nx, want, said] : cases) {
         para_phy = ParaPhy{};
-        const Printed p = razOn(writeFile("nx.in", spoil("nx=010", std::string("nx=") + c.nx)));
-        EXPECT_EQ(para_phy.nx, c.want) << c.nx;
-        EXPECT_EQ(p.err.find("nx") != std::string::npos, c.said) << c.nx << ": " << p.err;
-        ASSERT_EQ(x.size(), size_t(c.want) + 1) << c.nx;
-        ASSERT_EQ(z.size(), x.size()) << c.nx;
+        const std::string err = razOn(writeFile("nx.in", spoil("nx=010", std::string("nx=") + nx))).second;
+        EXPECT_EQ(para_phy.nx, want) << nx;
+        EXPECT_EQ(err.find("nx") != std::string::npos, said) << nx << ": " << err;
+        ASSERT_EQ(x.size(), size_t(want) + 1) << nx;
+        ASSERT_EQ(z.size(), x.size()) << nx;
         for (int k = 0; k < 5; k++)
             nextD(); // stays inside the arrays (ASan watches)
     }
@@ -155,9 +142,7 @@ void start(double omega, int nx) {
     X = Y = Z = Xp = Yp = Zp = px = py = pz = t = 0.0;
     tcalc = 0.05;
     it_t = 0;
-    x.assign(nx + 1, 0.0);
-    y.assign(nx + 1, 0.0);
-    z.assign(nx + 1, 0.0);
+    x = y = z = V(nx + 1, 0.0);
 }
 
 using State = std::array<double, 6>; // x, y, z, xp, yp, zp
@@ -180,7 +165,7 @@ std::array<double, 2> orbitErrors(double dt) {
     start(w, 10);
     para_phy.dt = dt;
     const State s0{1.0, -6.0, 0.5, 0.05, 0.1, -0.08};
-    X = s0[0], Y = s0[1], Z = s0[2], Xp = s0[3], Yp = s0[4], Zp = s0[5];
+    std::tie(X, Y, Z, Xp, Yp, Zp) = std::tie(s0[0], s0[1], s0[2], s0[3], s0[4], s0[5]);
     std::array<double, 2> err{0.0, 0.0};
     for (int k = 0; k < static_cast<int>(std::ceil(2.0 * M_PI / w / 0.05)); k++) {
         nextD();
@@ -194,9 +179,6 @@ std::array<double, 2> orbitErrors(double dt) {
 
 TEST(Integrator, OneOrbitAgainstTheClosedForm) {
     const auto coarse = orbitErrors(0.005), fine = orbitErrors(0.0025);
-    std::printf("one orbit at Omega 0.25: dt 0.005 -> position error %.4g, velocity error %.4g; "
-                "dt 0.0025 -> %.4g, %.4g\n",
-                coarse[0], coarse[1], fine[0], fine[1]);
     // The start swings the chaser over several units in one orbit, so a wrong sign or a dropped
     // term misses by far more than these bounds.
     EXPECT_LT(coarse[0], 0.06);
@@ -207,35 +189,34 @@ TEST(Integrator, OneOrbitAgainstTheClosedForm) {
 }
 
 TEST(Integrator, SubStepsFollowTheQuotientWithinABound) {
-    // Two calls from rest with a thrust of 2 along y set before the first: n sub-steps a call, each
-    // advancing t by dt, the thrust acting through the first call only and cleared whatever happens.
-    // 0.05 / 0.003 makes 16 sub-steps, not 17; a dt beyond tcalc, or a tcalc of 0 after a contact,
-    // none; a dt of 0 or next to it is held to kSubStepMax sub-steps, which is reported once.
+    // dt, tcalc, sub-steps per call, and whether the bound bites. Two calls from rest, a thrust of 2
+    // along y set before the first: each sub-step advances t by dt, the thrust acts through the first
+    // call only and is cleared whatever happens. 0.05 / 0.003 makes 16 sub-steps, not 17; a dt beyond
+    // tcalc, or a tcalc of 0 after a contact, none; a dt of 0 or next to it is held to kSubStepMax
+    // sub-steps, which is reported once.
     const double inf = std::numeric_limits<double>::infinity();
-    const struct {
-        double dt, tcalc;
-        int n;
-        bool bound;
-    } cases[] = {{0.005, 0.05, 10, false}, {0.003, 0.05, 16, false},       {0.06, 0.05, 0, false},
-                 {0.005, 0.0, 0, false},   {-0.005, 0.05, 0, false},       {std::nan(""), 0.05, 0, false},
-                 {inf, 0.05, 0, false},    {0.0, 0.05, kSubStepMax, true}, {1e-300, 0.05, kSubStepMax, true}};
-    for (const auto& c : cases) {
+    const std::tuple<double, double, int, bool> cases[] = {
+        {0.005, 0.05, 10, false},        {0.003, 0.05, 16, false},
+        {0.06, 0.05, 0, false},          {0.005, 0.0, 0, false},
+        {-0.005, 0.05, 0, false},        {std::nan(""), 0.05, 0, false},
+        {inf, 0.05, 0, false},           {0.0, 0.05, kSubStepMax, true},
+        {1e-6, 0.05, kSubStepMax, true}, {1e-300, 0.05, kSubStepMax, true}};
+    for (const auto& [dt, calc, n, bound] : cases) {
         start(0.0, 5);
-        para_phy.dt = c.dt;
-        tcalc = c.tcalc;
+        para_phy.dt = dt;
+        tcalc = calc;
         py = para_phy.p;
         testing::internal::CaptureStderr();
         nextD();
-        EXPECT_EQ(py, 0.0) << c.dt;
+        EXPECT_EQ(py, 0.0) << dt;
         nextD();
         const std::string err = testing::internal::GetCapturedStderr();
-        const double h = c.n ? c.dt : 0.0;
-        EXPECT_NEAR(t, 2 * c.n * h, 1e-12) << c.dt;
-        EXPECT_NEAR(Yp, 2.0 * c.n * h, 1e-12) << c.dt;
-        EXPECT_EQ(it_t, 2) << c.dt;
-        EXPECT_EQ(y[5], Y) << c.dt;
-        EXPECT_EQ(err.find("nextD: dt = ") == 0 && err.find("nextD", 5) == std::string::npos, c.bound) << err;
-        EXPECT_EQ(err.empty(), !c.bound) << err;
+        const double h = n ? dt : 0.0;
+        EXPECT_NEAR(t, 2 * n * h, 1e-12) << dt;
+        EXPECT_NEAR(Yp, 2.0 * n * h, 1e-12) << dt;
+        EXPECT_EQ((V{double(it_t), y[5]}), (V{2, Y})) << dt;
+        EXPECT_EQ(err.find("nextD: dt = ") == 0 && err.find("nextD", 5) == std::string::npos, bound) << err;
+        EXPECT_EQ(err.empty(), !bound) << err;
     }
 }
 
@@ -256,41 +237,22 @@ TEST(Integrator, HistoryKeepsTheStartAndTheLatestPositions) {
     EXPECT_EQ(it_t, 5); // held at nx: a long run cannot overflow it
 }
 
-// ---- Outcome and reserve rules ----
+// ---- Outcome rules ----
 
 TEST(Outcome, TargetBoxPortWindowSpeedLimitAndLoss) {
-    // In turn: docked; the speed limit is strict; beside the port window, or deeper in; the box's
-    // faces are outside; at 100 not yet lost, beyond it lost; coming back does not clear a loss, a
-    // contact does.
-    const struct {
-        int before;
-        double x, y, z, v;
-        int after;
-    } cases[] = {
+    // The outcome before, the chaser's position and speed, the outcome after. In turn: docked; the
+    // speed limit is strict; beside the port window, or deeper in; the box's faces are outside; at
+    // 100 not yet lost, beyond it lost; coming back does not clear a loss, a contact does.
+    const std::tuple<int, double, double, double, double, int> cases[] = {
         {0, 0.05, -1.45, 0.0, 0.11, 3}, {0, 0.05, -1.45, 0.0, 0.12, 2}, {0, 0.2, -1.45, 0.0, 0.0, 1},
         {0, 0.0, -1.35, 0.0, 0.01, 1},  {0, 0.0, -1.5, 0.0, 0.0, 0},    {0, 0.4, -1.0, 0.0, 0.0, 0},
         {0, 0.0, 1.0, -0.4, 0.0, 0},    {0, 0.0, -100.0, 0.0, 0.0, 0},  {0, 0.0, -100.000001, 0.0, 0.0, 4},
         {4, 0.0, -50.0, 0.0, 0.0, 4},   {4, 0.0, -1.45, 0.0, 0.05, 3}};
-    for (const auto& c : cases) {
-        coll = c.before;
+    for (const auto& [before, cx, cy, cz, v, after] : cases) {
+        coll = before;
         tcalc = 0.05;
-        collision(c.x, c.y, c.z, 0.0, c.v, 0.0);
-        EXPECT_EQ(coll, c.after) << c.x << ", " << c.y << ", " << c.z << " at " << c.v;
-        EXPECT_EQ(tcalc, c.after >= 1 && c.after <= 3 ? 0.0 : 0.05) << "only a contact stops the motion";
-    }
-}
-
-TEST(Reserve, OnlyAnOverdrawnReserveIsClampedAndCutsTheThrust) {
-    // The press that empties the reserve keeps its full thrust; the next one takes it below 0.
-    const struct {
-        int pc, pcAfter;
-        double pAfter;
-    } cases[] = {{-1, 0, 0.0}, {INT_MIN, 0, 0.0}, {0, 0, 2.0}, {55, 55, 2.0}};
-    for (const auto& c : cases) {
-        pc = c.pc;
-        para_phy.p = 2.0;
-        clampReserve();
-        EXPECT_EQ(pc, c.pcAfter) << c.pc;
-        EXPECT_EQ(para_phy.p, c.pAfter) << c.pc;
+        collision(cx, cy, cz, 0.0, v, 0.0);
+        EXPECT_EQ(coll, after) << cx << ", " << cy << ", " << cz << " at " << v;
+        EXPECT_EQ(tcalc, after >= 1 && after <= 3 ? 0.0 : 0.05) << "only a contact stops the motion";
     }
 }
