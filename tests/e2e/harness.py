@@ -1,8 +1,6 @@
-"""Drives the real build/rendezvous under the X display that `make test` provides (Xvfb).
-
-Start it with Program(binary), wait for its window, send keys and menu choices with xdotool, read
-what it printed, take screenshots. Standard library only; screenshots go through xwd + convert.
-"""
+"""Drives the real build/rendezvous under the X display that `make test` provides (Xvfb): start it
+with Program(binary), wait for its window, send keys and menu choices with xdotool, read what it
+printed, take screenshots (xwd + convert). Standard library only."""
 import os
 import subprocess
 import sys
@@ -13,17 +11,9 @@ TITLE = "Hill~QOR *  * *    *  * *Tessavan* *  * * OpenGL"
 OUT_DIR = os.path.join(os.path.dirname(os.path.abspath(__file__)), "out")
 
 # The main menu's entries in order, so that choose() finds an entry by its label.
-MAIN_MENU = [
-    "Remise `a z'ero compl`ete",
-    "cas initiaux ",
-    "[k] raz Kul en cours",
-    "[v] raz vue",
-    "[r] vue en rotation",
-    "[t]vue en translation",
-    "[l] vue du chasseur/vue paysage",
-    "[h] aide",
-    "[Esc] Exit",
-]
+MAIN_MENU = ["Remise `a z'ero compl`ete", "cas initiaux ", "[k] raz Kul en cours", "[v] raz vue",
+             "[r] vue en rotation", "[t]vue en translation", "[l] vue du chasseur/vue paysage", "[h] aide",
+             "[Esc] Exit"]
 SCENARIO_MENU = 6  # entries of the "cas initiaux " submenu; two of them share a label, so pick by index
 MENU_BORDER = 2  # pixels above the first entry of a freeglut menu (and below the last)
 
@@ -99,12 +89,10 @@ class Program:
         time.sleep(0.3)
 
     def stdout(self):
-        self.out.flush()
         self.out.seek(0)
         return self.out.read()
 
     def stderr(self):
-        self.err.flush()
         self.err.seek(0)
         return self.err.read()
 

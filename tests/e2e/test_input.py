@@ -8,14 +8,13 @@ import time
 import harness
 
 RESET = "fichier de donnees:   %s!   \n"
-LOADED = ': open data file "data/cible.obj".\n'  # the last line of the first frame's model reading
 
 
 def started(binary, env=None):
     p = harness.Program(binary, env=env)
     p.wait_window()
     p.wait_output(RESET % "data/fo.in")
-    p.wait_output(LOADED)
+    p.wait_output(': open data file "data/cible.obj".\n')  # the first frame is drawn
     return p
 
 
@@ -37,20 +36,16 @@ def test_quitting(binary):
             p.close()
 
 
-def test_menu_run_reset_and_scenarios(binary):
+def test_menu_resets_and_scenarios(binary):
     p = started(binary)
     try:
-        p.choose("[k] raz Kul en cours")
-        p.wait_output(LOADED + RESET % "data/fo.in")
-        # Entries 3 and 4 of the submenu look alike and read different files.
+        # Entries 3 and 4 of the submenu look alike and read different files. The run reset re-reads
+        # the scenario now chosen; the complete reset goes back to the default.
         p.choose("cas initiaux ", 3)
-        p.wait_output("\n3\n" + RESET % "data/fo3.in")
         p.choose("cas initiaux ", 4)
-        p.wait_output("\n4\n" + RESET % "data/fo4.in")
-        # The run reset re-reads the scenario now chosen; the complete reset goes back to the default.
         p.choose("[k] raz Kul en cours")
         p.choose(harness.MAIN_MENU[0])
-        p.wait_output(RESET % "data/fo4.in" * 2 + RESET % "data/fo.in")
+        p.wait_output("\n3\n" + RESET % "data/fo3.in" + "4\n" + (RESET % "data/fo4.in") * 2 + RESET % "data/fo.in")
         assert p.proc.poll() is None
     finally:
         p.close()
@@ -60,15 +55,13 @@ def test_help_opens_the_page_in_the_background(binary):
     """h and the menu's help entry start the desktop opener on data/aide.html, each time they switch
     the help on; a slow opener does not hold the program up, a finished one is collected at once
     while nobody touches anything, and with no opener nothing breaks."""
-    tools = tempfile.mkdtemp()
+    tools, empty = tempfile.mkdtemp(), tempfile.mkdtemp()
     log = os.path.join(tools, "opened")
-    opener = os.path.join(tools, "xdg-open")
-    with open(opener, "w") as f:
+    with open(os.path.join(tools, "xdg-open"), "w") as f:
         f.write('#!/bin/sh\necho "$@" >> "%s"\nsleep 1\n' % log)
-    os.chmod(opener, stat.S_IRWXU)
+    os.chmod(os.path.join(tools, "xdg-open"), stat.S_IRWXU)
     page = os.path.join(os.getcwd(), "data", "aide.html")
     assert os.path.isfile(page)
-    empty = tempfile.mkdtemp()
     for path in [tools + os.pathsep + os.environ["PATH"], empty]:
         p = started(binary, env=dict(os.environ, PATH=path))
         try:
@@ -93,4 +86,4 @@ def test_help_opens_the_page_in_the_background(binary):
 
 
 if __name__ == "__main__":
-    harness.main([test_quitting, test_menu_run_reset_and_scenarios, test_help_opens_the_page_in_the_background])
+    harness.main([test_quitting, test_menu_resets_and_scenarios, test_help_opens_the_page_in_the_background])
