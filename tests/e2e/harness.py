@@ -46,8 +46,7 @@ class Program:
     def title(self):
         return run("xdotool", "getwindowname", self.window)
 
-    def geometry(self):
-        """(width, height) of the window."""
+    def geometry(self):  # (width, height)
         size = run("xdotool", "getwindowgeometry", self.window).split("Geometry:")[1].split()[0]
         return tuple(int(v) for v in size.split("x"))
 
@@ -113,12 +112,11 @@ class Program:
     def screenshot(self, name):
         """Saves OUT_DIR/name.png and returns the window's pixels as (width, height, rgb bytes)."""
         os.makedirs(OUT_DIR, exist_ok=True)
-        xwd = os.path.join(OUT_DIR, name + ".xwd")
-        run("xwd", "-silent", "-id", self.window, "-out", xwd)
+        xwd = subprocess.run(["xwd", "-silent", "-id", self.window], check=True, capture_output=True).stdout
         png = os.path.join(OUT_DIR, name + ".png")
-        ppm = subprocess.run(["convert", xwd, "-strip", "-write", png, "ppm:-"], check=True, capture_output=True)
-        os.remove(xwd)
-        _, size, _, rgb = ppm.stdout.split(b"\n", 3)  # P6, width and height, 255, the pixels
+        ppm = subprocess.run(["convert", "xwd:-", "-strip", "-write", png, "ppm:-"], input=xwd, check=True,
+                             capture_output=True).stdout
+        _, size, _, rgb = ppm.split(b"\n", 3)  # P6, width and height, 255, the pixels
         w, h = (int(v) for v in size.split())
         return w, h, rgb
 
@@ -141,12 +139,9 @@ class Program:
 def menus():
     """(x, y, width, height) on the screen of each freeglut menu that is shown."""
     shown = []
-    for line in run("xwininfo", "-root", "-children").splitlines():
-        if '"freeglut menu"' in line:
-            info = dict(l.strip().partition(":")[::2] for l in run("xwininfo", "-id", line.split()[0]).splitlines())
-            if "IsViewable" in info.get("Map State", ""):
-                keys = ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height")
-                shown.append(tuple(int(info[k]) for k in keys))
+    for menu in run("xdotool", "search", "--onlyvisible", "--name", "freeglut menu", check=False).split():
+        field = dict(l.split("=") for l in run("xdotool", "getwindowgeometry", "--shell", menu).splitlines())
+        shown.append(tuple(int(field[k]) for k in ("X", "Y", "WIDTH", "HEIGHT")))
     return shown
 
 
@@ -192,9 +187,8 @@ def main(tests):
     """Runs each test function with the binary path from argv; prints a summary; exits non-zero on failure."""
     binary = sys.argv[1]
     failed = 0
-    # Xvfb resets itself whenever its last client leaves, and refuses connections while it does: a
-    # program started just after another one ended could then not open the display. One idle client
-    # held for the whole run keeps the server from resetting.
+    # Xvfb resets itself whenever its last client leaves, refusing connections meanwhile: one idle
+    # client held for the whole run keeps a program started just after another from failing.
     keeper = subprocess.Popen(["xdotool", "sleep", "100000"])
     try:
         for test in tests:

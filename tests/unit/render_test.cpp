@@ -1,5 +1,4 @@
-// The overlay's text, built without a window: the telemetry as the user reads it, and the outcome
-// messages.
+// The overlay's text, built without a window: the telemetry and the outcome messages.
 #include <gtest/gtest.h>
 
 #include <string>

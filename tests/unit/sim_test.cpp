@@ -4,12 +4,10 @@
 
 #include <sys/stat.h>
 
-#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <limits>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -24,23 +22,18 @@ namespace {
 const char* kComplete = "dt=0.004  \nnx=010\ntrois=2.5 \nOmega=0.25\nX0=1.0\nY0=-20.0\nZ0=0.5\nXp0=0.01 \n"
                         "Yp0=0.2\nZp0=-0.03\np=1.5   \n";
 
-std::string writeFile(const std::string& name, const std::string& text) {
-    const std::string path = testing::TempDir() + name;
-    std::ofstream(path) << text;
-    return path;
-}
-
-// The complete file with its line `line` replaced by `by`.
-std::string spoil(const char* line, const std::string& by) {
+// Writes the complete file with its line `line`, if any, replaced by `by`; returns its path.
+std::string scenario(const char* line = nullptr, const std::string& by = "") {
     std::string s = kComplete;
-    return s.replace(s.find(line), std::strlen(line), by);
+    const std::string path = testing::TempDir() + "scenario.in";
+    std::ofstream(path) << (line ? s.replace(s.find(line), std::strlen(line), by) : s);
+    return path;
 }
 
 // Runs raz on the file at path; returns what it wrote to stdout and to stderr.
 std::pair<std::string, std::string> razOn(const std::string& path) {
     static std::string keep;
-    keep = path;
-    nomfichier = keep.c_str();
+    nomfichier = (keep = path).c_str();
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
     raz();
@@ -49,31 +42,21 @@ std::pair<std::string, std::string> razOn(const std::string& path) {
 }
 } // namespace
 
-// ---- Scenario file and reset ----
-
 TEST(Scenario, ResetFromACompleteFile) {
-    t = 3.25;
-    pc = -4;
-    coll = 3;
-    tcalc = 0.0;
-    it_t = 77;
-    px = py = pz = 1.0;
-    const std::string path = writeFile("complete.in", kComplete);
+    std::tie(t, pc, coll, tcalc, it_t, px, py, pz) = std::make_tuple(3.25, -4, 3, 0.0, 77, 1.0, 1.0, 1.0);
+    const std::string path = scenario();
     EXPECT_EQ(razOn(path), std::make_pair("fichier de donnees:   " + path + "!   \n", std::string()));
     // nx is read as "%i" reads it: 010 is octal. A reset keeps the time.
     EXPECT_EQ((V{para_phy.dt, double(para_phy.nx), para_phy.trois, para_phy.Omega, para_phy.p, X, Y, Z, Xp,
                  Yp, Zp, double(pc), double(coll), double(it_t), tcalc, px + py + pz, t}),
               (V{0.004, 8, 2.5, 0.25, 1.5, 1.0, -20.0, 0.5, 0.01, 0.2, -0.03, 100, 0, 0, 0.05, 0, 3.25}));
-    ASSERT_EQ(x.size(), 9u);
-    for (int i = 0; i <= 8; i++)
-        EXPECT_EQ((V{x[i], y[i], z[i]}), (V{1.0, -20.0, 0.5})) << i;
+    EXPECT_EQ((std::vector<V>{x, y, z}), (std::vector<V>{V(9, 1.0), V(9, -20.0), V(9, 0.5)}));
 }
 
 TEST(Scenario, BadItemsKeepTheirValueAndAreReportedWithTheirText) {
-    // Each case changes one line of a complete file. A bad item keeps the value it had (dt and p: the
-    // reset's 0.005 and 2.0), the items after it are still read, and the message names the item and,
-    // escaped, the text found. After a leading blank line nothing matches: the first key must open
-    // the file. Blank lines and indentation between items are passed over.
+    // One line changed in a complete file: a bad item keeps its value (dt and p the reset's), the
+    // items after it are read, and the message names the item and, escaped, its text. After a leading
+    // blank line nothing matches; blank lines and indentation between items are passed over.
     const std::tuple<const char*, const char*, const char*, double ParaPhy::*, double> cases[] = {
         {"trois=2.5", "trois=abc", "\"trois=\" has no valid finite number (\"abc\")", &ParaPhy::trois, 7.0},
         {"Yp0=0.2", "Yp0=0.2x", "\"Yp0=\" has no valid finite number (\"0.2x\")", &ParaPhy::Yp0, 7.0},
@@ -88,7 +71,7 @@ TEST(Scenario, BadItemsKeepTheirValueAndAreReportedWithTheirText) {
     for (const auto& [line, by, said, field, want] : cases) {
         para_phy = ParaPhy{};
         para_phy.*field = 7.0;
-        const std::string err = razOn(writeFile("spoilt.in", spoil(line, by))).second;
+        const std::string err = razOn(scenario(line, by)).second;
         EXPECT_EQ(para_phy.*field, want) << by;
         EXPECT_EQ(para_phy.p, field == &ParaPhy::p ? want : 1.5) << by; // read on
         EXPECT_TRUE(*said ? err.find(said) != std::string::npos : err.empty()) << err;
@@ -97,15 +80,14 @@ TEST(Scenario, BadItemsKeepTheirValueAndAreReportedWithTheirText) {
 }
 
 TEST(Scenario, PathsThatAreNotRegularFilesAreRefusedLikeMissingOnes) {
-    // A FIFO without a writer would block the start for good, /dev/zero never ends, a directory has
-    // no items: each is reported as a file that cannot be opened, and the record is kept but for the
-    // reset's dt and p.
+    // A FIFO without a writer would block the start for good, /dev/zero never ends: each is reported
+    // as a file that cannot be opened, and the record is kept but for the reset's dt and p.
     const std::string fifo = testing::TempDir() + "scenario-fifo.in";
     std::remove(fifo.c_str());
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     for (const std::string& path :
          {testing::TempDir() + "no-such-file.in", fifo, std::string("/dev/zero"), testing::TempDir()}) {
-        razOn(writeFile("first.in", kComplete));
+        razOn(scenario());
         const auto [out, err] = razOn(path);
         EXPECT_EQ(out, "fichier de donnees:   " + path + "!   \n");
         EXPECT_NE(err.find(": can't open data file \"" + path + "\""), std::string::npos) << err;
@@ -123,17 +105,14 @@ TEST(Scenario, HistoryLengthIsReadWithItsBaseAndKeptInBounds) {
                                                         {"500", 500, false}, {"99999999999", kNxMin, true}};
     for (const auto& [nx, want, said] : cases) {
         para_phy = ParaPhy{};
-        const std::string err = razOn(writeFile("nx.in", spoil("nx=010", std::string("nx=") + nx))).second;
+        const std::string err = razOn(scenario("nx=010", std::string("nx=") + nx)).second;
         EXPECT_EQ(para_phy.nx, want) << nx;
         EXPECT_EQ(err.find("nx") != std::string::npos, said) << nx << ": " << err;
-        ASSERT_EQ(x.size(), size_t(want) + 1) << nx;
-        ASSERT_EQ(z.size(), x.size()) << nx;
+        ASSERT_EQ((std::vector<size_t>{x.size(), z.size()}), (std::vector<size_t>(2, want + 1))) << nx;
         for (int k = 0; k < 5; k++)
             nextD(); // stays inside the arrays (ASan watches)
     }
 }
-
-// ---- Integrator ----
 
 namespace {
 // A run with the given rate and history length, at rest at the origin, time 0.
@@ -145,10 +124,8 @@ void start(double omega, int nx) {
     x = y = z = V(nx + 1, 0.0);
 }
 
-using State = std::array<double, 6>; // x, y, z, xp, yp, zp
-
 // The closed-form solution of x'' = 3w^2 x + 2w y', y'' = -2w x', z'' = -w^2 z after time dt.
-State hill(const State& s, double w, double dt) {
+V hill(const V& s, double w, double dt) { // s: x, y, z, xp, yp, zp
     const double c = std::cos(w * dt), sn = std::sin(w * dt), wt = w * dt;
     return {(4 - 3 * c) * s[0] + sn / w * s[3] + 2 / w * (1 - c) * s[4],
             6 * (sn - wt) * s[0] + s[1] - 2 / w * (1 - c) * s[3] + (4 * sn - 3 * wt) / w * s[4],
@@ -158,18 +135,17 @@ State hill(const State& s, double w, double dt) {
             -w * sn * s[2] + c * s[5]};
 }
 
-// Flies one orbit with sub-step dt; the largest position and velocity errors against the closed
-// form, checked after every integrator call.
-std::array<double, 2> orbitErrors(double dt) {
+// The largest position and velocity errors against the closed form over one orbit with sub-step dt.
+V orbitErrors(double dt) {
     const double w = 0.25;
     start(w, 10);
     para_phy.dt = dt;
-    const State s0{1.0, -6.0, 0.5, 0.05, 0.1, -0.08};
+    const V s0{1.0, -6.0, 0.5, 0.05, 0.1, -0.08};
     std::tie(X, Y, Z, Xp, Yp, Zp) = std::tie(s0[0], s0[1], s0[2], s0[3], s0[4], s0[5]);
-    std::array<double, 2> err{0.0, 0.0};
+    V err{0.0, 0.0};
     for (int k = 0; k < static_cast<int>(std::ceil(2.0 * M_PI / w / 0.05)); k++) {
         nextD();
-        const State e = hill(s0, w, t);
+        const V e = hill(s0, w, t);
         err[0] = std::max(err[0], std::hypot(X - e[0], Y - e[1], Z - e[2]));
         err[1] = std::max(err[1], std::hypot(Xp - e[3], Yp - e[4], Zp - e[5]));
     }
@@ -189,23 +165,18 @@ TEST(Integrator, OneOrbitAgainstTheClosedForm) {
 }
 
 TEST(Integrator, SubStepsFollowTheQuotientWithinABound) {
-    // dt, tcalc, sub-steps per call, and whether the bound bites. Two calls from rest, a thrust of 2
-    // along y set before the first: each sub-step advances t by dt, the thrust acts through the first
-    // call only and is cleared whatever happens. 0.05 / 0.003 makes 16 sub-steps, not 17; a dt beyond
-    // tcalc, or a tcalc of 0 after a contact, none; a dt of 0 or next to it is held to kSubStepMax
-    // sub-steps, which is reported once.
-    const double inf = std::numeric_limits<double>::infinity();
+    // dt, tcalc, sub-steps per call, whether the bound bites (reported once). Two calls from rest, a
+    // thrust of 2 along y set before the first: it acts through that call only and is cleared whatever
+    // happens. 0.05 / 0.003 makes 16 sub-steps, not 17; a dt beyond tcalc, or no tcalc after a contact,
+    // none; a dt of 0 or next to it, kSubStepMax.
     const std::tuple<double, double, int, bool> cases[] = {
-        {0.005, 0.05, 10, false},        {0.003, 0.05, 16, false},
-        {0.06, 0.05, 0, false},          {0.005, 0.0, 0, false},
-        {-0.005, 0.05, 0, false},        {std::nan(""), 0.05, 0, false},
-        {inf, 0.05, 0, false},           {0.0, 0.05, kSubStepMax, true},
-        {1e-6, 0.05, kSubStepMax, true}, {1e-300, 0.05, kSubStepMax, true}};
+        {0.005, 0.05, 10, false},         {0.003, 0.05, 16, false},       {0.06, 0.05, 0, false},
+        {0.005, 0.0, 0, false},           {-0.005, 0.05, 0, false},       {std::nan(""), 0.05, 0, false},
+        {HUGE_VAL, 0.05, 0, false},       {0.0, 0.05, kSubStepMax, true}, {1e-6, 0.05, kSubStepMax, true},
+        {1e-300, 0.05, kSubStepMax, true}};
     for (const auto& [dt, calc, n, bound] : cases) {
         start(0.0, 5);
-        para_phy.dt = dt;
-        tcalc = calc;
-        py = para_phy.p;
+        std::tie(para_phy.dt, tcalc, py) = std::make_tuple(dt, calc, 2.0);
         testing::internal::CaptureStderr();
         nextD();
         EXPECT_EQ(py, 0.0) << dt;
@@ -237,20 +208,16 @@ TEST(Integrator, HistoryKeepsTheStartAndTheLatestPositions) {
     EXPECT_EQ(it_t, 5); // held at nx: a long run cannot overflow it
 }
 
-// ---- Outcome rules ----
-
 TEST(Outcome, TargetBoxPortWindowSpeedLimitAndLoss) {
-    // The outcome before, the chaser's position and speed, the outcome after. In turn: docked; the
-    // speed limit is strict; beside the port window, or deeper in; the box's faces are outside; at
-    // 100 not yet lost, beyond it lost; coming back does not clear a loss, a contact does.
+    // Outcome before, position, speed, outcome after: docked; the speed limit is strict; beside or past
+    // the port window; on the box's faces; at 100 not yet lost; a loss stays until a contact.
     const std::tuple<int, double, double, double, double, int> cases[] = {
         {0, 0.05, -1.45, 0.0, 0.11, 3}, {0, 0.05, -1.45, 0.0, 0.12, 2}, {0, 0.2, -1.45, 0.0, 0.0, 1},
         {0, 0.0, -1.35, 0.0, 0.01, 1},  {0, 0.0, -1.5, 0.0, 0.0, 0},    {0, 0.4, -1.0, 0.0, 0.0, 0},
         {0, 0.0, 1.0, -0.4, 0.0, 0},    {0, 0.0, -100.0, 0.0, 0.0, 0},  {0, 0.0, -100.000001, 0.0, 0.0, 4},
         {4, 0.0, -50.0, 0.0, 0.0, 4},   {4, 0.0, -1.45, 0.0, 0.05, 3}};
     for (const auto& [before, cx, cy, cz, v, after] : cases) {
-        coll = before;
-        tcalc = 0.05;
+        std::tie(coll, tcalc) = std::make_tuple(before, 0.05);
         collision(cx, cy, cz, 0.0, v, 0.0);
         EXPECT_EQ(coll, after) << cx << ", " << cy << ", " << cz << " at " << v;
         EXPECT_EQ(tcalc, after >= 1 && after <= 3 ? 0.0 : 0.05) << "only a contact stops the motion";
