@@ -82,8 +82,8 @@ TEST(Scenario, BadItemsKeepTheirValueAndAreReportedWithTheirText) {
 }
 
 TEST(Scenario, PathsThatAreNotRegularFilesAreRefusedLikeMissingOnes) {
-    // A FIFO without a writer would block the start for good, /dev/zero never ends: each is reported
-    // as a file that cannot be opened, and the record is kept but for the reset's dt and p.
+    // Missing, a FIFO without a writer (it would block the start), /dev/zero (endless), a directory:
+    // each is reported as a file that cannot be opened; the record stays but for the reset's dt and p.
     const std::string fifo = testing::TempDir() + "fifo" + std::to_string(getpid()) + ".in";
     std::remove(fifo.c_str());
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
