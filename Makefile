@@ -5,15 +5,19 @@
 #              UndefinedBehaviorSanitizer, the fuzz corpora replayed and each fuzzer run briefly)
 # make fuzz  : the long fuzzing campaign, FUZZ_TIME seconds per fuzzer, two at a time; then
 #              `make fuzz-corpus` folds what it found into the committed corpora of fuzz/corpus/
+# make install : build, then install under PREFIX (/usr/local by default), staged under DESTDIR if given
+# make package : build, then the Debian package build/rendezvous_<version>_<arch>.deb
 PACKAGES := build-essential cmake pkg-config python3 libglut-dev libgl-dev libglu1-mesa-dev \
             libgl1-mesa-dri libgtest-dev libgmock-dev libbenchmark-dev libfast-float-dev \
             libtinyobjloader-dev xvfb xauth xdotool x11-apps x11-utils imagemagick \
-            clang libclang-rt-14-dev
+            clang libclang-rt-14-dev dpkg-dev desktop-file-utils man-db
 JOBS ?= $(shell nproc)
+PREFIX ?= /usr/local
 # -noreset: Xvfb would otherwise reset, refusing connections, each time its last client leaves.
 XVFB := xvfb-run -a -s "-screen 0 1280x1024x24 -noreset"
 
-.PHONY: all deps build build-asan build-fuzz run check test bench clean fuzz fuzz-short fuzz-replay fuzz-corpus
+.PHONY: all deps build build-asan build-fuzz run install package check test bench clean fuzz fuzz-short fuzz-replay \
+        fuzz-corpus
 
 # The fuzz targets of fuzz/, and the files of tests/data/ each one also replays.
 FUZZERS := obj scenario ppm
@@ -45,6 +49,12 @@ build-fuzz: deps
 
 run: build
 	./build/rendezvous
+
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install build --prefix "$(PREFIX)" --strip
+
+package: build
+	cd build && cpack
 
 # Leaks inside the GL driver and GLUT are theirs, listed in tools/lsan.supp; the program's are not.
 SAN_ENV := ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tools/lsan.supp:print_suppressions=0

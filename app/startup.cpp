@@ -4,6 +4,7 @@
 #include <GL/glut.h>
 #include <climits>
 #include <cstdio>
+#include <filesystem>
 
 #include "render.h"
 #include "sim.h"
@@ -30,6 +31,19 @@ static const char* const kBanner[16] = {
     "------------------------------------------------------------------------\n",
 };
 
+// The first reset found no scenario: the program was started outside the folder that holds its
+// data/, and the first frame will end it for want of the models. Say where it looked and how to start
+// it instead.
+static void notInDataFolder() {
+    std::error_code ec;
+    const std::filesystem::path data = std::filesystem::absolute("data", ec);
+    std::fprintf(
+        stderr,
+        "Pas de donn'ees dans %s : le simulateur lit data/ dans le dossier courant.\n"
+        "Lancez-le depuis la racine du projet (make run), ou par la commande install'ee rendezvous.\n",
+        ec ? "data" : data.c_str());
+}
+
 void init(int* /*argc*/, char** argv) {
     // Lines reach a pipe or a log file as they are printed, not when a buffer fills.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
@@ -42,6 +56,8 @@ void init(int* /*argc*/, char** argv) {
 void GlutLoop(int* argc, char** argv) {
     glutInit(argc, argv);
     sim::raz();
+    if (!sim::scenarioRead)
+        notInDataFolder();
     glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_ALPHA | GLUT_DEPTH);
     glutInitWindowSize(800, 800);
     glutInitWindowPosition(0, 0);

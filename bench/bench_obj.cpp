@@ -1,12 +1,11 @@
-// Reading a large OBJ file: glmReadOBJ against tinyobjloader on the same file in the same run, then
-// the facet and vertex normals of the model read. Run from anywhere: the model is generated in /tmp.
+// Reading a large OBJ file as a program does, once, in a fresh process: glmReadOBJ against
+// tinyobjloader on the same file, each load in a process of its own, the two readers taking turns.
+// Medians of the load times (the call alone, measured inside the process) and of the peak resident
+// memory of each process (the file's mapped pages count there too). Run from anywhere: the model is
+// generated in /tmp and removed at the end.
 //
-//   build/bench/bench_obj [RUNS]     times (best of RUNS runs, 3 by default) and peak memory
+//   build/bench/bench_obj [ROUNDS]   ROUNDS rounds of one load each (9 by default)
 //   build/bench/bench_obj --generate only writes the model to /tmp and keeps it (for profiling)
-//
-// Peak memory is measured in a fresh process per reader (the program runs itself with
-// "--peak glm|tinyobj FILE"), so that neither reader inherits the other's pages.
-#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <tiny_obj_loader.h>
@@ -16,9 +15,10 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <string>
+#include <vector>
 
 #include "glm.h"
 
@@ -66,111 +66,109 @@ void generate() {
     fclose(obj);
 }
 
-size_t readGlm(const char* path) {
-    GlmModel* model = glmReadOBJ(path);
-    const size_t n = model->trianglecount;
-    glmDelete(model);
-    return n;
-}
-
-size_t readTinyobj(const char* path) {
-    tinyobj::attrib_t attrib;
-    std::vector<tinyobj::shape_t> shapes;
-    std::vector<tinyobj::material_t> mats;
-    std::string warn, err;
-    if (!tinyobj::LoadObj(&attrib, &shapes, &mats, &warn, &err, path, "/tmp/"))
-        fprintf(stderr, "tinyobjloader: %s\n", err.c_str());
-    size_t n = 0;
-    for (const tinyobj::shape_t& s : shapes)
-        n += s.mesh.num_face_vertices.size();
-    return n;
-}
-
-double millis(const std::function<void()>& f) {
+// The child's side: one load, its time in milliseconds and the triangles read on standard output.
+int load(const char* reader, const char* path) {
+    const int out = dup(1); // the result goes there, what the readers print nowhere
+    if (!freopen("/dev/null", "w", stdout))
+        return 1;
     const auto start = std::chrono::steady_clock::now();
-    f();
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    size_t triangles = 0;
+    if (strcmp(reader, "glm") == 0) {
+        triangles = glmReadOBJ(path)->trianglecount;
+    } else {
+        tinyobj::attrib_t attrib;
+        std::vector<tinyobj::shape_t> shapes;
+        std::vector<tinyobj::material_t> mats;
+        std::string warn, err;
+        if (!tinyobj::LoadObj(&attrib, &shapes, &mats, &warn, &err, path, "/tmp/"))
+            fprintf(stderr, "tinyobjloader: %s\n", err.c_str());
+        for (const tinyobj::shape_t& s : shapes)
+            triangles += s.mesh.num_face_vertices.size();
+    }
+    const double ms =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    dprintf(out, "%.1f %zu\n", ms, triangles);
+    _exit(0); // the model stays until the process ends, as in a program that keeps it
 }
 
-// Best of a few runs: the machine is shared, the minimum is the least disturbed figure.
-double best(int runs, const std::function<void()>& f) {
-    double t = 1e30;
-    for (int k = 0; k < runs; k++)
-        t = std::min(t, millis(f));
-    return t;
-}
+struct Load {
+    double ms = 0, mib = 0; // time of the load call; peak resident memory of the process
+    size_t triangles = 0;
+};
 
-// Runs f with standard output sent to /dev/null: glmReadOBJ prints a line per read.
-void quiet(const std::function<void()>& f) {
-    fflush(stdout);
-    const int saved = dup(1);
-    const int null = open("/dev/null", O_WRONLY);
-    dup2(null, 1);
-    close(null);
-    f();
-    fflush(stdout);
-    dup2(saved, 1);
-    close(saved);
-}
-
-// Peak resident memory, in MiB, of a fresh process that reads the file once with one reader.
-double peak(const char* self, const char* reader) {
+// One load by `reader` in a fresh process: this program run again with "--load".
+Load loadApart(const char* self, const char* reader) {
+    int pipefd[2];
+    if (pipe(pipefd) != 0)
+        exit(1);
     fflush(stdout);
     const pid_t pid = fork();
     if (pid == 0) {
-        freopen("/dev/null", "w", stdout);
-        execl(self, self, "--peak", reader, objPath, (char*)nullptr);
+        dup2(pipefd[1], 1);
+        close(pipefd[0]);
+        execl(self, self, "--load", reader, objPath, static_cast<char*>(nullptr));
         _exit(127);
     }
+    close(pipefd[1]);
+    char text[64] = {};
+    const ssize_t n = read(pipefd[0], text, sizeof text - 1);
+    close(pipefd[0]);
     int status = 0;
     struct rusage usage {};
     wait4(pid, &status, 0, &usage);
-    return usage.ru_maxrss / 1024.0;
+    Load result;
+    if (n <= 0 || sscanf(text, "%lf %zu", &result.ms, &result.triangles) != 2) {
+        fprintf(stderr, "bench_obj: the %s load failed\n", reader);
+        exit(1);
+    }
+    result.mib = usage.ru_maxrss / 1024.0;
+    return result;
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 4 && strcmp(argv[1], "--peak") == 0) {
-        const size_t n = strcmp(argv[2], "glm") == 0 ? readGlm(argv[3]) : readTinyobj(argv[3]);
-        return n > 0 ? 0 : 1;
-    }
+    if (argc == 4 && strcmp(argv[1], "--load") == 0)
+        return load(argv[2], argv[3]);
     if (argc == 2 && strcmp(argv[1], "--generate") == 0) {
         generate();
         printf("%s\n", objPath);
         return 0;
     }
-    const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 3;
-    printf("generating %s ... ", objPath);
-    fflush(stdout);
-    printf("%.0f ms\n", millis(generate));
+    const int rounds = argc > 1 ? std::max(1, atoi(argv[1])) : 9;
+    generate();
     FILE* f = fopen(objPath, "r");
     fseek(f, 0, SEEK_END);
-    printf("file: %.1f MiB\n", ftell(f) / 1048576.0);
+    printf("%s: %.1f MiB; %d rounds, each reader loading once per round in a fresh process\n", objPath,
+           ftell(f) / 1048576.0, rounds);
     fclose(f);
 
-    size_t glmTriangles = 0, tinyTriangles = 0;
-    double glm = 0, glm1 = 0, tinyobj = 0;
-    GlmModel* model = nullptr;
-    quiet([&] {
-        readGlm(objPath); // warm the page cache
-        tinyobj = best(runs, [&] { tinyTriangles = readTinyobj(objPath); });
-        glm = best(runs, [&] { glmTriangles = readGlm(objPath); });
-        glm1 = best(runs, [&] { glmDelete(glmReadOBJWith(objPath, 1, 256u << 10)); });
-        model = glmReadOBJ(objPath);
-    });
-    const double normals = best(runs, [&] {
-        glmFacetNormals(model);
-        glmVertexNormals(model, 90.0f);
-    });
-    glmDelete(model);
-
-    printf("triangles: glm %zu, tinyobjloader %zu\n", glmTriangles, tinyTriangles);
-    printf("tinyobjloader LoadObj        %8.1f ms   peak %6.1f MiB\n", tinyobj, peak(argv[0], "tinyobj"));
-    printf("glmReadOBJ                   %8.1f ms   peak %6.1f MiB   (%.2f x tinyobjloader)\n", glm,
-           peak(argv[0], "glm"), glm / tinyobj);
-    printf("glmReadOBJ, one thread       %8.1f ms\n", glm1);
-    printf("glmFacetNormals + glmVertexNormals(90) %6.1f ms\n", normals);
+    const char* readers[2] = {"glm", "tinyobj"};
+    std::vector<double> ms[2], mib[2];
+    size_t triangles[2] = {0, 0};
+    for (const char* reader : readers) // a first load of each brings the file into the page cache
+        loadApart(argv[0], reader);
+    for (int round = 0; round < rounds; round++)
+        for (int k = 0; k < 2; k++) {
+            const int r = (round + k) % 2; // the readers take turns at going first
+            const Load l = loadApart(argv[0], readers[r]);
+            ms[r].push_back(l.ms);
+            mib[r].push_back(l.mib);
+            triangles[r] = l.triangles;
+        }
+    for (int r = 0; r < 2; r++) {
+        std::sort(ms[r].begin(), ms[r].end());
+        printf("%-14s median %6.1f ms (min %6.1f, max %6.1f)   peak %6.1f MiB   %zu triangles\n",
+               r == 0 ? "glmReadOBJ" : "tinyobjloader", median(ms[r]), ms[r].front(), ms[r].back(),
+               median(mib[r]), triangles[r]);
+    }
+    printf("glmReadOBJ / tinyobjloader: %.2f (time), %.2f (peak memory)\n", median(ms[0]) / median(ms[1]),
+           median(mib[0]) / median(mib[1]));
     remove(objPath);
     remove(mtlPath);
     return 0;

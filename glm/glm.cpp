@@ -4,20 +4,22 @@
 #include <GL/gl.h>
 #include <fast_float/fast_float.h>
 #include <fcntl.h>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <system_error>
-#include <thread>
 #include <unordered_map>
 #include <utility>
 
@@ -42,38 +44,21 @@ void (*glmExit)(int status) = exit;
     exit(status);
 }
 
-// ============================================================================================
-// Helpers, lookups and release
-// ============================================================================================
-
-namespace {
-
-// Reserves room for n elements of v. Room of 64 KiB or more has its pages mapped in one call
-// before its first touch, in 2 MiB pages where it spans them: a model of a million triangles
-// would otherwise take tens of thousands of 4 KiB page faults, which cost tens of microseconds
-// each on a virtual machine. (Both calls are only advice: where they fail nothing changes.)
-template <class T> void glmReserve(std::vector<T>& v, size_t n) {
-    v.reserve(n);
-    const size_t bytes = n * sizeof(T);
-    if (bytes < (64u << 10))
-        return;
-    const uintptr_t page = 4096;
-    void* b = reinterpret_cast<void*>((uintptr_t(v.data()) + page - 1) & ~(page - 1));
-    const size_t length = ((uintptr_t(v.data()) + bytes) & ~(page - 1)) - uintptr_t(b);
-    if (bytes >= (2u << 20))
-        madvise(b, length, MADV_HUGEPAGE);
-    madvise(b, length, MADV_POPULATE_WRITE);
+// Text read from a file, fit to be echoed in a message: control characters become \xNN, so that a
+// file cannot drive the terminal; every other byte, those of accented letters included, stays.
+static std::string glmEscape(const std::string& text) {
+    std::string out;
+    for (const unsigned char c : text) {
+        char hex[5];
+        snprintf(hex, sizeof hex, c < 0x20 || c == 0x7f ? "\\x%02x" : "%c", c);
+        out += hex;
+    }
+    return out;
 }
 
-// Gives v n value-initialised elements in fresh storage.
-template <class T> void glmAllocate(std::vector<T>& v, size_t n) {
-    std::vector<T> fresh;
-    glmReserve(fresh, n);
-    fresh.resize(n);
-    v.swap(fresh);
-}
-
-} // namespace
+// ============================================================================================
+// Helpers, lookups, release and the model's consistency
+// ============================================================================================
 
 float glmMax(float a, float b) {
     return b > a ? b : a;
@@ -134,10 +119,11 @@ GlmGroup* glmAddGroup(GlmModel* model, const char* name) {
 }
 
 unsigned glmFindMaterial(GlmModel* model, const char* name) {
-    for (unsigned i = 0; i < model->materialcount && i < model->materials.size(); i++)
+    glmAssert(model->materials.size() == model->materialcount);
+    for (unsigned i = 0; i < model->materialcount; i++)
         if (model->materials[i].name == name)
             return i;
-    printf("glmFindMaterial():  can't find material \"%s\".\n", name);
+    printf("glmFindMaterial():  can't find material \"%s\".\n", glmEscape(name).c_str());
     return 0;
 }
 
@@ -157,65 +143,70 @@ void glmDelete(GlmModel* model) {
     delete model;
 }
 
+// The entries of an array of `per` floats indexed from 1: none when it is empty, and SIZE_MAX when
+// it is not slot 0 plus whole entries.
+static size_t glmEntries(const std::vector<float>& array, size_t per) {
+    if (array.empty())
+        return 0;
+    return array.size() % per == 0 ? array.size() / per - 1 : SIZE_MAX;
+}
+
+// The record keeps each count beside its array, and its triangles and groups hold indices into
+// them: a model changed by hand may disagree with itself. Every function that follows counts or
+// indices checks them once on entry, so that such a model stops at once with what is wrong rather
+// than reading or writing outside an array: the counts always, and the indices it follows. A vertex
+// index must name a vertex: 0 is wrong there too, as no reading makes it.
+constexpr unsigned FollowVertices = 1, FollowNormals = 2, FollowTexcoords = 4, FollowFacets = 8,
+                   FollowGroups = 16;
+
+static void glmCheck(const GlmModel* model, unsigned follows) {
+    glmAssert(model);
+    glmAssert(glmEntries(model->vertices, 3) == model->vertexcount);
+    glmAssert(glmEntries(model->normals, 3) == model->normalcount);
+    glmAssert(glmEntries(model->texcoords, 2) == model->texcoordcount);
+    glmAssert(glmEntries(model->facetnorms, 3) == model->facetnormcount);
+    glmAssert(model->triangles.size() == model->trianglecount);
+    glmAssert(model->materials.size() == model->materialcount);
+    for (const GlmTriangle& t : model->triangles) {
+        for (int k = 0; k < 3; k++) {
+            if (follows & FollowVertices)
+                glmAssert(t.vertexindices[k] >= 1 && t.vertexindices[k] <= model->vertexcount);
+            if (follows & FollowNormals)
+                glmAssert(t.normalindices[k] <= model->normalcount);
+            if (follows & FollowTexcoords)
+                glmAssert(t.texcoordindices[k] <= model->texcoordcount);
+        }
+        if (follows & FollowFacets)
+            glmAssert(t.facetnormindex <= model->facetnormcount);
+    }
+    for (const GlmGroup* group = model->groups; group && (follows & FollowGroups); group = group->next) {
+        glmAssert(group->triangles.size() == group->trianglecount);
+        for (const unsigned t : group->triangles)
+            glmAssert(t < model->trianglecount);
+        glmAssert(group->material == 0 || group->material < model->materialcount);
+    }
+}
+
 // ============================================================================================
 // Reading: MTL and OBJ
 // ============================================================================================
 //
-// Both readers work on whole lines held in memory, each run of lines ending with a '\n' (one is
-// added after a last line that has none), so scanning stops at a line end without a bounds test.
-// A statement takes its numbers or name from its own line, so a short line never borrows from
-// the next one; only a face may run on over several lines, item after item, until a token that
-// is not an item. The OBJ reader keeps its two passes but reads the file in large blocks and cuts
-// it into parts, one thread each: the first pass counts each part on its own; the counts are added
-// up in file order, which also gives every part the state a reading of the whole file has at its
-// beginning; the second pass then fills each part's own slots of the model. The result is the
-// same, byte for byte and message for message, whatever the number of parts.
+// Both readers work on runs of whole lines in memory, each ending with a '\n' and followed by at
+// least glmPadding readable bytes, so that scans stop at a line end without a bounds test and take 8
+// or 16 bytes at a step. A statement takes its numbers or name from its own line; only a face runs
+// on over lines, item after item, until a token that is not an item.
 
 namespace {
 
-// Byte classes: 1 for a blank inside a line (a '\r' is one, so "\r\n" ends a line as "\n" does),
-// 2 for the line end; a token ends at either.
-struct ByteClasses {
-    unsigned char of[256] = {};
-    constexpr ByteClasses() {
-        for (char c : {' ', '\t', '\r', '\v', '\f'})
-            of[static_cast<unsigned char>(c)] = 1;
-        of[static_cast<unsigned char>('\n')] = 2;
-    }
-};
-constexpr ByteClasses byteClasses;
+const size_t glmPadding = 32;
 
-inline bool isBlank(char c) {
-    return byteClasses.of[static_cast<unsigned char>(c)] == 1;
-}
-
+// White space: a '\r' is a blank, so that "\r\n" ends a line as "\n" does; a token ends at either.
 inline bool isEnd(char c) {
-    return byteClasses.of[static_cast<unsigned char>(c)] != 0;
-}
-
-// The decimal digits that begin the 8 bytes at p, at most 8 of them: their count, and their value
-// in value. The 8 bytes are taken as one integer and all their digits converted at once; the
-// runs of lines handed to the parsers are followed by at least 8 readable bytes.
-inline unsigned eightDigits(const char* p, uint64_t& value) {
-    uint64_t chunk;
-    memcpy(&chunk, p, 8);
-    const uint64_t t = chunk ^ 0x3030303030303030ull; // '0' to '9' become 0 to 9
-    // A byte above 9 gets its top bit set; a carry out of it only disturbs the bytes after it.
-    const uint64_t other = ((t + 0x7676767676767676ull) | t) & 0x8080808080808080ull;
-    const unsigned n = other ? unsigned(__builtin_ctzll(other)) / 8 : 8;
-    if (n == 0) {
-        value = 0;
-        return 0;
-    }
-    uint64_t d = t << (8 * (8 - n)); // the digits to the top, zeros (leading ones) below
-    d = (d * 10 + (d >> 8)) & 0x00FF00FF00FF00FFull;
-    d = (d * 100 + (d >> 16)) & 0x0000FFFF0000FFFFull;
-    value = (d * 10000 + (d >> 32)) & 0xFFFFFFFFull;
-    return n;
+    return c == ' ' || unsigned(c - '\t') <= unsigned('\r' - '\t');
 }
 
 inline const char* skipBlanks(const char* p) {
-    while (isBlank(*p))
+    while (*p != '\n' && isEnd(*p))
         ++p;
     return p;
 }
@@ -226,9 +217,56 @@ inline const char* tokenEnd(const char* p) {
     return p;
 }
 
-// The '\n' that ends the line p is on; the run [p, e) ends with one.
-inline const char* lineEnd(const char* p, const char* e) {
-    return static_cast<const char*>(memchr(p, '\n', size_t(e - p)));
+// The 16 bytes at p, a bit each (bit i for p[i]): line ends, blanks, digits.
+struct Bytes16 {
+    unsigned end, blank, digit;
+};
+
+#ifdef __SSE2__
+inline Bytes16 classify16(const char* p) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const auto within = [x](char low, char span) { // bytes from low to low + span
+        const __m128i d = _mm_sub_epi8(x, _mm_set1_epi8(low));
+        return unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(d, _mm_set1_epi8(span)), d)));
+    };
+    const unsigned end = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(x, _mm_set1_epi8('\n'))));
+    const unsigned space = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(x, _mm_set1_epi8(' '))));
+    return {end, (space | within('\t', '\r' - '\t')) & ~end, within('0', 9)};
+}
+#else
+inline Bytes16 classify16(const char* p) {
+    Bytes16 b{0, 0, 0};
+    for (unsigned i = 0; i < 16; i++) {
+        b.end |= unsigned(p[i] == '\n') << i;
+        b.blank |= unsigned(p[i] != '\n' && isEnd(p[i])) << i;
+        b.digit |= unsigned(unsigned(p[i] - '0') < 10) << i;
+    }
+    return b;
+}
+#endif
+
+// The '\n' that ends the line p is on, 16 bytes at a step.
+inline const char* lineEnd(const char* p) {
+    for (; *p != '\n'; p += 16)
+        if (const unsigned end = classify16(p).end)
+            return p + __builtin_ctz(end);
+    return p;
+}
+
+// The decimal digits that begin the 8 bytes at p, at most 8 of them: their count, and their value
+// in value. The 8 bytes are taken as one integer and all their digits converted at once.
+inline unsigned eightDigits(const char* p, uint64_t& value) {
+    uint64_t t;
+    memcpy(&t, p, 8);
+    t ^= 0x3030303030303030ull; // '0' to '9' become 0 to 9, the first byte lowest
+    // A byte above 9 gets its top bit set; a carry out of it only disturbs the bytes after it.
+    const uint64_t other = ((t + 0x7676767676767676ull) | t) & 0x8080808080808080ull;
+    const unsigned n = other ? unsigned(__builtin_ctzll(other)) / 8 : 8;
+    uint64_t d = n ? t << (8 * (8 - n)) : 0; // the digits to the top, zeros (leading ones) below
+    d = (d * 10 + (d >> 8)) & 0x00FF00FF00FF00FFull;
+    d = (d * 100 + (d >> 16)) & 0x0000FFFF0000FFFFull;
+    value = (d * 10000 + (d >> 32)) & 0xFFFFFFFFull;
+    return n;
 }
 
 // The first word after p on its line, e.g. the name after "usemtl"; empty when there is none.
@@ -241,12 +279,9 @@ std::string firstWord(const char* p) {
 // the same way. Returns the end of the number, or p when there is none.
 const char* readFloatSlow(const char* p, float& out) {
     const char* e = tokenEnd(p);
-    const char* q = p;
-    if (*q == '+') { // from_chars takes no plus sign
-        ++q;
-        if (*q == '+' || *q == '-')
-            return p;
-    }
+    const char* q = p + (*p == '+'); // from_chars takes no plus sign
+    if (q > p && (*q == '+' || *q == '-'))
+        return p;
     const auto r = fast_float::from_chars(q, e, out);
     if (r.ec != std::errc())
         return p;
@@ -261,237 +296,181 @@ const char* readFloatSlow(const char* p, float& out) {
     return r.ptr;
 }
 
-// The same, with a shortcut for the common "-1.234567": at most 7 digits on each side of one
-// point, together an integer below 2^24, no exponent. That integer and the power of ten are exact
-// floats, so their quotient, rounded once by the division, is the correctly rounded value.
+// The same, with a shortcut for plain decimals such as "-1.234567": at most 7 digits on each side of
+// the point, no exponent. The digits make an integer m below 10^14, exact in a double; m times the
+// double nearest 10^-d lies within 2^-52 of m / 10^d, which lies at least 2^-47 away from any point
+// halfway between two floats, so rounding that product to float rounds m / 10^d correctly.
 inline const char* readFloat(const char* p, float& out) {
-    static const float tens[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f};
-    const char* q = p + (*p == '-');
-    uint64_t mantissa, fraction = 0;
-    const unsigned whole = eightDigits(q, mantissa);
+    static const double tenths[] = {1, 1e-1, 1e-2, 1e-3, 1e-4, 1e-5, 1e-6, 1e-7};
+    static const uint64_t tens[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
+    const unsigned sign = *p == '-';
+    const char* q = p + sign;
+    uint64_t m = 0, fraction = 0;
+    for (; unsigned(*q - '0') < 10 && q - p - sign < 8; ++q) // mostly a digit or two
+        m = m * 10 + unsigned(*q - '0');
+    const unsigned whole = unsigned(q - p) - sign;
     unsigned decimals = 0;
-    q += whole;
     if (*q == '.') {
         decimals = eightDigits(q + 1, fraction);
         q += 1 + decimals;
     }
     if (whole + decimals == 0 || whole == 8 || decimals == 8 || !isEnd(*q))
         return readFloatSlow(p, out);
-    static const uint64_t scale[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
-    mantissa = mantissa * scale[decimals] + fraction;
-    if (mantissa >= (1u << 24))
-        return readFloatSlow(p, out);
-    const float value = float(mantissa) / tens[decimals];
-    out = *p == '-' ? -value : value;
+    // The sign is set as a bit: a branch on it would be mispredicted half the time.
+    const float value = float(double(m * tens[decimals] + fraction) * tenths[decimals]);
+    uint32_t bits;
+    memcpy(&bits, &value, sizeof bits);
+    bits |= uint32_t(sign) << 31;
+    memcpy(&out, &bits, sizeof out);
     return q;
 }
 
-// Up to n numbers from the rest of the line at p, into out. With allZero the numbers missing (too
-// few, or a word in their place) become 0; otherwise they keep their values. Returns where the
-// reading stopped.
+// Up to n numbers from the rest of the line at p, into out. With allZero those missing (too few, or
+// a word in their place) become 0; otherwise they keep their values. Returns where reading stopped.
 const char* readFloats(const char* p, float* out, int n, bool allZero) {
     int k = 0;
-    for (; k < n; ++k) {
+    for (; k < n; k++) {
         p = skipBlanks(p);
         const char* q = readFloat(p, out[k]);
         if (q == p)
             break;
         p = q;
+        if (!isEnd(*p)) { // a number that stops inside its token: no number follows
+            k++;
+            break;
+        }
     }
     for (; allZero && k < n; ++k)
         out[k] = 0.0f;
     return p;
 }
 
-// Calls f(keyword, keyword end) for the first token of every line of [p, e), which ends with '\n'.
-template <class F> void forEachStatement(const char* p, const char* e, F f) {
-    while (p < e) {
-        const char* k = skipBlanks(p);
-        if (*k != '\n')
-            f(k, tokenEnd(k));
-        p = lineEnd(k, e) + 1;
+// Opens a file to read and gives its size, or -1. Only a regular file will do: a FIFO, a device
+// such as /dev/zero or a directory would block or never end. Opened without blocking, so that a FIFO
+// is refused rather than waited on.
+int openRegular(const char* path, size_t& size) {
+    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat st;
+    if (fd >= 0 && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+        close(fd);
+        return -1;
     }
+    size = fd >= 0 ? size_t(st.st_size) : 0;
+    return fd;
+}
+
+struct FileCloser { // also when a refused file ends the reading (see glmExit)
+    int fd;
+    ~FileCloser() { close(fd); }
+};
+
+// Calls run(begin, end) on runs of whole lines that together make the file. The file is mapped, not
+// copied, over a reservation a little longer, whose bytes after it read as zeros; a last line without
+// a line end gets one there, in a private copy of that page. What has been read is unmapped every few
+// megabytes, so that a large file never sits in memory whole beside its model. Returns false when
+// the file cannot be mapped.
+template <class Run> bool eachRun(int fd, size_t size, Run run) {
+    const size_t page = size_t(sysconf(_SC_PAGESIZE)), length = size + 1 + glmPadding;
+    char* map =
+        static_cast<char*>(mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    if (map == MAP_FAILED)
+        return false;
+    struct Unmap { // also when a refused file ends the reading (see glmExit)
+        char* map;
+        size_t from, length;
+        ~Unmap() { munmap(map + from, length - from); }
+    } unmap{map, 0, length};
+    if (size > 0 && mmap(map, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_FIXED, fd, 0) == MAP_FAILED)
+        return false;
+    size_t end = size;
+    if (size > 0 && map[size - 1] != '\n')
+        map[end++] = '\n';
+    for (size_t at = 0; at < end;) {
+        const size_t want = std::min(end, at + (size_t(4) << 20));
+        const char* nl = static_cast<const char*>(memchr(map + want - 1, '\n', end - want + 1));
+        run(map + at, nl + 1);
+        at = size_t(nl + 1 - map);
+        if ((at & ~(page - 1)) > unmap.from) {
+            munmap(map + unmap.from, (at & ~(page - 1)) - unmap.from);
+            unmap.from = at & ~(page - 1);
+        }
+    }
+    return true;
 }
 
 } // namespace
 
 void glmReadMTL(GlmModel* model, const char* name) {
     const std::string path = glmDirName(model->path.c_str()) + name;
-    // Only a regular file is a library: an "mtllib" naming a FIFO, a device such as /dev/zero or a
-    // directory would block or never end. Opened without blocking, so a FIFO is refused, not waited on.
-    FILE* file = nullptr;
-    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    struct stat st;
-    if (fd >= 0 && fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
-        file = fdopen(fd, "rb");
-    if (!file) {
-        if (fd >= 0)
-            close(fd);
-        fprintf(stderr, "glmReadMTL() failed: can't open material file \"%s\".\n", path.c_str());
+    size_t size;
+    const int fd = openRegular(path.c_str(), size);
+    const FileCloser closing{fd};
+    // Each statement of the file to f(keyword, keyword end), once for each pass.
+    const auto statements = [fd, size](auto f) {
+        return eachRun(fd, size, [&f](const char* p, const char* e) {
+            for (; p < e; p = lineEnd(p) + 1)
+                if (*(p = skipBlanks(p)) != '\n')
+                    f(p, tokenEnd(p));
+        });
+    };
+    unsigned count = 1;
+    if (fd < 0 || !statements([&count](const char* k, const char*) { count += *k == 'n'; })) {
+        fprintf(stderr, "glmReadMTL() failed: can't open material file \"%s\".\n", glmEscape(path).c_str());
         glmEnd(1);
     }
-    // Material libraries are small: one string holds the file for both passes.
-    std::string text;
-    char block[65536];
-    for (size_t n; (n = fread(block, 1, sizeof block, file)) > 0;)
-        text.append(block, n);
-    fclose(file);
-    text += '\n';
-    const size_t size = text.size();
-    text.append(8, '\0'); // readable after the end, see eightDigits
-    const char* begin = text.data();
-    const char* end = begin + size;
-
-    unsigned count = 1;
-    forEachStatement(begin, end, [&](const char* k, const char*) { count += *k == 'n'; });
     model->materials.assign(count, GlmMaterial());
     model->materialcount = count;
     model->materials[0].name = "default";
-
     unsigned current = 0;
-    forEachStatement(begin, end, [&](const char* k, const char* ke) {
+    statements([model, &current](const char* k, const char* ke) {
         GlmMaterial& m = model->materials[current];
         const char second = ke - k > 1 ? k[1] : '\0';
         float ns;
-        if (*k == 'n') {
+        if (*k == 'n' && current + 1 < model->materialcount) { // the file may have changed since
             current++; // a "newmtl" without a name makes a material with the empty name
             model->materials[current].name = firstWord(ke);
-        } else if (*k == 'N') {
-            if (readFloats(ke, &ns, 1, false) != ke)
-                m.shininess = float(double(ns) / 1000.0 * 128.0);
-        } else if (*k == 'K' && second == 'd') {
-            readFloats(ke, m.diffuse, 3, false);
-        } else if (*k == 'K' && second == 'a') {
-            readFloats(ke, m.ambient, 3, false);
-        } else if (*k == 'K' && second == 's') {
-            readFloats(ke, m.specular, 3, false);
+        } else if (*k == 'N' && readFloats(ke, &ns, 1, false) != skipBlanks(ke)) {
+            m.shininess = float(double(ns) / 1000.0 * 128.0);
+        } else if (*k == 'K' && (second == 'd' || second == 'a' || second == 's')) {
+            readFloats(ke, second == 'd' ? m.diffuse : second == 'a' ? m.ambient : m.specular, 3, false);
         }
     });
 }
 
+// The OBJ reader makes two passes over the file, each one loop over its lines that switches on the
+// first byte of a line and hands the rest to one function per statement. The first counts, creates
+// the groups and reads the material library; the arrays are then reserved at those sizes, and the
+// second fills them, appending in file order, so that nothing is cleared before it is written.
+
 namespace {
 
 // How a face writes its items: "v", "v/t", "v/t/n" or "v//n". A face takes the form of its first
-// item; an item of another form, or malformed ("1/", "2x"), is Bad.
+// item; an item of another form, or malformed ("2x", "1/2/3/4"), is Bad. An index left empty at the
+// end, as exporters write "1/1/" or "1//", is no index: those read as "1/1" and as "1//n" without n.
 enum Form : unsigned char { FormBad, FormV, FormVT, FormVTN, FormVN };
 
-// One corner of a face, its indices resolved; ok is false when any of them is unusable.
-struct Corner {
+struct Corner { // a corner of a face, its indices resolved; v is 0 when it is unusable
     unsigned v = 0, t = 0, n = 0;
-    bool ok = false;
-};
-
-// Where a reading stands.
-struct ObjCursor {
-    unsigned vertices = 0, normals = 0, texcoords = 0; // "v", "vn", "vt" statements met so far
-    unsigned triangles = 0;                            // triangles met so far, dropped ones included
-    unsigned group = 0;                                // current group (see ObjPart)
-    unsigned line = 1;                                 // line being read
-    // The face being read: it stays open until a token that is not an item.
-    bool face = false;
-    unsigned faceline = 0; // line of its keyword
-    unsigned items = 0;    // items read so far
-    unsigned dropped = 0;  // triangles dropped for an unusable corner
-    unsigned cleared = 0;  // items whose texture or normal index named nothing
-    Form form = FormBad;   // form of its first item
-    Corner first, last;    // the fan's first corner and the latest corner
-};
-
-// A "g", "usemtl" or "mtllib" line, or an unknown "v..." keyword, as the first pass meets it; the
-// parts' events are acted on in file order once every part is counted.
-struct ObjEvent {
-    enum Kind : unsigned char { Group, Material, Library, Unknown } kind;
-    unsigned group;   // Group: the part's own number for the group
-    std::string name; // Material, Library: the name; Unknown: the keyword
-};
-
-// One part of the file, read by one thread in each pass: whole lines from begin to end. Every
-// part begins with a line whose first token is not a face item, so no face runs on from one part
-// into the next and the part's first statement reads the same whatever came before it.
-struct ObjPart {
-    uint64_t begin = 0, end = 0;
-    // First pass, counted from the part's own beginning. Its groups are numbered in the part:
-    // 0 stands for the group that is current where the part begins, whatever it is.
-    ObjCursor counted;
-    std::vector<std::string> groups = {std::string()};
-    std::unordered_map<std::string, unsigned> groupnumbers;
-    std::vector<unsigned> groupcounts = {0}; // triangles counted in each of the part's groups
-    std::vector<ObjEvent> events;
-    // Second pass: the state at begin, built from the parts before; groups are the model's.
-    ObjCursor start;
-    std::vector<unsigned> fill;        // triangles each group of the model held at begin
-    std::vector<std::string> warnings; // the first few, printed in file order once all are read
-    size_t warned = 0;                 // warnings, listed or not
-    size_t dropped = 0;                // triangles dropped
 };
 
 struct ObjReader {
     GlmModel* model = nullptr;
-    int fd = -1;
-    size_t blocksize = 0;
-    unsigned threads = 1;                             // reading the parts
-    std::vector<GlmGroup*> groups;                    // the model's, in order of creation
-    std::unordered_map<std::string, unsigned> byname; // group name -> number
-    // "g" (group >= 0) and "usemtl" (group < 0) lines in file order; materials are resolved from
-    // them once the library is read, wherever the file names it.
-    struct Use {
-        int group;
-        std::string material;
-    };
-    std::vector<Use> uses;
-    std::vector<ObjPart> parts;
-};
-
-// Reads bytes [pos, end) of a file in blocks of whole lines; a line longer than a block is read
-// on until its end, whatever its length.
-struct LineBlocks {
-    int fd;
-    uint64_t pos, end;
-    size_t block;
-    std::vector<char> buf;
-    size_t used = 0, cut = 0; // bytes in buf; bytes handed out by the last call
-    uint64_t at = 0;          // file offset of buf[0]
-
-    // The next run of whole lines, as [b, e), e[-1] being '\n' and at least 8 bytes readable
-    // after e; false at the end. A read error ends the range.
-    bool next(const char*& b, const char*& e) {
-        if (cut) {
-            memmove(buf.data(), buf.data() + cut, used - cut);
-            used -= cut;
-            cut = 0;
-        }
-        at = pos - used;
-        if (buf.empty())
-            glmReserve(buf, 2 * block + 8);
-        for (;;) {
-            if (pos >= end) {
-                if (used == 0)
-                    return false;
-                if (buf[used - 1] != '\n') // the file's last line has no line end of its own
-                    buf[used++] = '\n';
-                cut = used;
-                break;
-            }
-            const size_t want = size_t(std::min<uint64_t>(block, end - pos));
-            if (buf.size() < used + want + 8)
-                buf.resize(used + want + 8);
-            const ssize_t n = pread(fd, buf.data() + used, want, off_t(pos));
-            if (n <= 0) {
-                end = pos;
-                continue;
-            }
-            const void* nl = memrchr(buf.data() + used, '\n', size_t(n));
-            used += size_t(n);
-            pos += uint64_t(n);
-            if (nl) {
-                cut = size_t(static_cast<const char*>(nl) - buf.data()) + 1;
-                break;
-            }
-        }
-        b = buf.data();
-        e = b + cut;
-        return true;
-    }
+    bool fill = false;                                 // false in the first pass, which counts
+    GlmGroup* initial = nullptr;                       // "default", current where each pass begins
+    GlmGroup* group = nullptr;                         // current group
+    unsigned material = 0;                             // current material (second pass)
+    unsigned line = 1;                                 // line being read
+    unsigned vertices = 0, normals = 0, texcoords = 0; // "v", "vn", "vt" statements met so far
+    std::unordered_map<std::string, GlmGroup*> byname; // the groups (first pass)
+    std::vector<GlmGroup*> groupAt;                    // the group of each "g" line, in file order
+    size_t groupsMet = 0;                              // "g" lines met so far (second pass)
+    // The face being read, open until a token that is not an item.
+    bool face = false;
+    unsigned faceline = 0, items = 0;  // line of its keyword; items read so far
+    unsigned dropped = 0, cleared = 0; // triangles dropped; items naming no texture or normal
+    Form form = FormBad;               // form of its first item
+    Corner first, last;                // the fan's first corner and the latest one
+    size_t warned = 0;                 // warnings, listed or not
 };
 
 // An item begins with an integer; the face goes on while the next token does.
@@ -500,21 +479,84 @@ inline bool isItem(const char* p) {
     return unsigned(*p - '0') < 10;
 }
 
-// The end of the item token at p, for the first pass, which only counts items. Items are mostly
-// digits and slashes: those are passed over eight at a time, and the token goes on from the first
-// other byte.
-inline const char* itemEnd(const char* p) {
-    for (;; p += 8) {
-        uint64_t chunk;
-        memcpy(&chunk, p, 8);
-        // The top bit of each byte from '/' (0x2F) to '9' (0x39); bytes above 0x7F kept apart.
-        const uint64_t low = chunk & 0x7F7F7F7F7F7F7F7Full;
-        const uint64_t inside =
-            (low + 0x5151515151515151ull) & ~(low + 0x4646464646464646ull) & ~chunk & 0x8080808080808080ull;
-        const uint64_t other = ~inside & 0x8080808080808080ull;
-        if (other)
-            return tokenEnd(p + __builtin_ctzll(other) / 8);
+// Counts, 16 bytes at a step, the tokens from p that begin with a digit, up to the line end or to
+// the first token that begins otherwise (a signed index, or a keyword), which it returns. p begins
+// a token or a run of blanks.
+const char* countDigitTokens(const char* p, unsigned& tokens) {
+    for (unsigned before = 1;; p += 16) { // before: the byte before p is a blank
+        const Bytes16 b = classify16(p);
+        unsigned starts = ~(b.blank | b.end) & ((b.blank << 1) | before) & 0xFFFF;
+        const unsigned stop = b.end | (starts & ~b.digit);
+        for (unsigned s = stop ? starts & ((stop & -stop) - 1) : starts; s; s &= s - 1)
+            tokens++;
+        if (stop)
+            return p + __builtin_ctz(stop);
+        before = b.blank >> 15;
     }
+}
+
+// First pass: counts the items of the open face from p to the end of the line or to a token that is
+// not an item, which it returns. Each item from the third on is a triangle.
+const char* countItems(ObjReader& r, const char* p) {
+    const unsigned before = r.items > 2 ? r.items - 2 : 0;
+    for (p = countDigitTokens(p, r.items); *p != '\n' && isItem(p);
+         p = countDigitTokens(tokenEnd(p), r.items))
+        r.items++;
+    const unsigned triangles = (r.items > 2 ? r.items - 2 : 0) - before;
+    r.model->trianglecount += triangles;
+    r.group->trianglecount += triangles;
+    return p;
+}
+
+// A "v", "vn" or "vt" line: counted in the first pass, where any other keyword beginning with "v"
+// ends the reading; in the second, its three numbers, or two, appended to their array, 0 for those
+// the line lacks. A line beyond the first pass's count (the file grew since) is skipped.
+const char* vector(ObjReader& r, const char* k, const char* ke) {
+    GlmModel& m = *r.model;
+    const char second = ke - k > 1 ? k[1] : '\0';
+    if (second != '\0' && second != 'n' && second != 't') {
+        if (r.fill)
+            return ke;
+        printf("glmFirstPass(): Unknown token \"%s\".\n", glmEscape(std::string(k, ke)).c_str());
+        glmEnd(1);
+    }
+    unsigned& met = second == 'n' ? r.normals : second == 't' ? r.texcoords : r.vertices;
+    const unsigned count = second == 'n' ? m.normalcount : second == 't' ? m.texcoordcount : m.vertexcount;
+    if (r.fill && met == count)
+        return ke;
+    met++;
+    if (!r.fill)
+        return ke;
+    std::vector<float>& array = second == 'n' ? m.normals : second == 't' ? m.texcoords : m.vertices;
+    float xyz[3];
+    const int n = second == 't' ? 2 : 3;
+    ke = readFloats(ke, xyz, n, true);
+    for (int i = 0; i < n; i++)
+        array.push_back(xyz[i]);
+    return ke;
+}
+
+// A "g" line: the name is the rest of the line, blanks included, without its line end. The first
+// pass finds or creates the group; the second makes it current with the current material.
+void group(ObjReader& r, const char* ke) {
+    if (r.fill) {
+        if (r.groupsMet < r.groupAt.size()) // it is, unless the file changed between the passes
+            r.group = r.groupAt[r.groupsMet++];
+        r.group->material = r.material;
+        return;
+    }
+    const char* le = lineEnd(ke);
+    std::string name(ke, le > ke && le[-1] == '\r' ? le - 1 : le);
+    GlmGroup*& group = r.byname[name];
+    if (!group) {
+        group = new GlmGroup;
+        group->name = std::move(name);
+        group->next = r.model->groups;
+        r.model->groups = group;
+        r.model->groupcount++;
+    }
+    r.group = group;
+    r.groupAt.push_back(group);
 }
 
 // An index as written, signed; values beyond any array stay beyond it rather than wrap. Returns
@@ -526,34 +568,45 @@ inline const char* readIndex(const char* p, long long& out) {
     const unsigned n = eightDigits(p, value);
     if (n == 0)
         return nullptr;
-    p += n;
-    for (unsigned d; n == 8 && (d = unsigned(*p - '0')) < 10; ++p)
-        if (value < (1ull << 40))
-            value = value * 10 + d;
+    for (p += n; n == 8 && unsigned(*p - '0') < 10; ++p)
+        if (value < (uint64_t(1) << 40))
+            value = value * 10 + unsigned(*p - '0');
     out = negative ? -static_cast<long long>(value) : static_cast<long long>(value);
     return p;
 }
 
-// The item at p: its form and its three indices (vertex, texture, normal), 0 where absent.
-// Returns the end of the item's token.
-const char* readItem(const char* p, Form& form, long long* index) {
+// The item at p: its form and its three indices (vertex, texture, normal), 0 where it gives none;
+// given has bit k set when it writes index k. Returns the end of the item's token.
+const char* readItem(const char* p, Form& form, long long* index, unsigned& given) {
+    // The usual item first, "v/t/n" with three plain indices, read without the steps the others need.
+    uint64_t a, b, c;
+    const unsigned na = eightDigits(p, a), nb = na && p[na] == '/' ? eightDigits(p + na + 1, b) : 0;
+    const unsigned nc = nb && p[na + nb + 1] == '/' ? eightDigits(p + na + nb + 2, c) : 0;
+    if (nc && na < 8 && nb < 8 && nc < 8 && isEnd(p[na + nb + nc + 2])) {
+        index[0] = (long long)a, index[1] = (long long)b, index[2] = (long long)c;
+        given = 7;
+        form = FormVTN;
+        return p + na + nb + nc + 2;
+    }
+    // Otherwise up to three indices apart by '/', each of which may be empty.
     index[0] = index[1] = index[2] = 0;
-    form = FormBad;
-    const char* q = readIndex(p, index[0]);
-    if (q && isEnd(*q)) {
-        form = FormV;
-    } else if (q && *q == '/') {
-        if (q[1] == '/') {
-            q = readIndex(q + 2, index[2]);
-            form = q && isEnd(*q) ? FormVN : FormBad;
-        } else if ((q = readIndex(q + 1, index[1]))) {
-            if (isEnd(*q))
-                form = FormVT;
-            else if (*q == '/' && (q = readIndex(q + 1, index[2])) && isEnd(*q))
-                form = FormVTN;
+    given = 0;
+    const char* q = p;
+    for (int slashes = 0;; q++, slashes++) {
+        if (const char* end = readIndex(q, index[slashes])) {
+            given |= 1u << slashes;
+            q = end;
+        }
+        if (slashes == 2 || *q != '/') {
+            if (!(given & 1) || !isEnd(*q))
+                form = FormBad;
+            else if (slashes == 2 && !(given & 2))
+                form = FormVN;
+            else
+                form = given & 4 ? FormVTN : given & 2 ? FormVT : FormV;
+            return tokenEnd(q);
         }
     }
-    return tokenEnd(q ? q : p);
 }
 
 // An index counted from 1, or back from the latest element met so far when negative; 0 when it
@@ -561,430 +614,169 @@ const char* readItem(const char* p, Form& form, long long* index) {
 inline unsigned resolve(long long index, unsigned sofar, unsigned total) {
     if (index > 0)
         return index <= total ? unsigned(index) : 0;
-    if (index < 0 && -index <= sofar)
-        return unsigned(sofar + index + 1);
-    return 0;
+    return index < 0 && -index <= sofar ? unsigned(sofar + index + 1) : 0;
 }
 
-// Stores the item at p of the open face, and the triangle it closes; returns the item's end.
-const char* storeItem(ObjReader& r, ObjCursor& c, std::vector<unsigned>& fill, const char* p) {
+// Second pass: reads the items of the open face from p to the end of the line or to a token that is
+// not an item, which it returns, and stores the triangles they close. The face's state is worked on
+// in locals.
+const char* fillItems(ObjReader& r, const char* p) {
     GlmModel& m = *r.model;
-    long long index[3];
-    Form form;
-    p = readItem(p, form, index);
-    if (++c.items == 1)
-        c.form = form;
-    // A corner needs its vertex and the face's form. A texture or normal index that names nothing
-    // is left out (0, the corner has none) rather than losing the triangle.
-    Corner k;
-    k.v = resolve(index[0], c.vertices, m.vertexcount);
-    k.t = resolve(index[1], c.texcoords, m.texcoordcount);
-    k.n = resolve(index[2], c.normals, m.normalcount);
-    k.ok = form == c.form && form != FormBad && k.v;
-    c.cleared += k.ok && (((form == FormVT || form == FormVTN) && !k.t) ||
-                          ((form == FormVN || form == FormVTN) && !k.n));
-    if (c.items == 1)
-        c.first = k;
-    if (c.items >= 3) {
-        const unsigned t = c.triangles++;
-        GlmGroup* group = r.groups[c.group];
-        // The bounds hold unless the file changed between the passes.
-        if (t < m.triangles.size() && fill[c.group] < group->triangles.size()) {
-            group->triangles[fill[c.group]++] = t;
-            if (c.first.ok && c.last.ok && k.ok) {
-                GlmTriangle& tri = m.triangles[t];
-                const Corner* corner[3] = {&c.first, &c.last, &k};
-                for (int i = 0; i < 3; i++) {
-                    tri.vertexindices[i] = corner[i]->v;
-                    tri.texcoordindices[i] = corner[i]->t;
-                    tri.normalindices[i] = corner[i]->n;
-                }
-            } else {
-                c.dropped++; // left with vertex index 0, and removed once the read is over
-            }
+    unsigned items = r.items, dropped = r.dropped, cleared = r.cleared;
+    Corner first = r.first, last = r.last;
+    Form form = r.form;
+    for (p = skipBlanks(p); *p != '\n' && isItem(p); p = skipBlanks(p)) {
+        long long index[3];
+        unsigned given;
+        Form itemForm;
+        p = readItem(p, itemForm, index, given);
+        if (++items == 1)
+            form = itemForm;
+        // A corner needs its vertex and the face's form. A texture or normal index that names
+        // nothing is left out (0, the corner has none) rather than losing the triangle.
+        Corner k;
+        k.t = resolve(index[1], r.texcoords, m.texcoordcount);
+        k.n = resolve(index[2], r.normals, m.normalcount);
+        k.v = itemForm == form && itemForm != FormBad ? resolve(index[0], r.vertices, m.vertexcount) : 0;
+        cleared += k.v && (((given & 2) && !k.t) || ((given & 4) && !k.n));
+        if (items == 1)
+            first = k;
+        else if (items >= 3 && first.v && last.v && k.v && m.triangles.size() < m.trianglecount) {
+            r.group->triangles.push_back(unsigned(m.triangles.size()));
+            m.triangles.push_back(
+                {{first.v, last.v, k.v}, {first.n, last.n, k.n}, {first.t, last.t, k.t}, 0});
+        } else if (items >= 3) {
+            dropped++; // also where the file grew between the passes
         }
+        last = k;
     }
-    c.last = k;
+    r.items = items, r.dropped = dropped, r.cleared = cleared;
+    r.first = first, r.last = last, r.form = form;
     return p;
 }
 
 // A broken file lists its first few warnings and counts the rest.
 const size_t listedWarnings = 10;
 
-void warn(ObjPart& part, const char* format, unsigned line, unsigned count) {
-    if (part.warned++ >= listedWarnings)
-        return;
-    char text[160];
-    snprintf(text, sizeof text, format, line, count);
-    part.warnings.push_back(text);
+// The open face ends at a token that is not an item; the second pass warns of what it held wrong.
+void closeFace(ObjReader& r) {
+    r.face = false;
+    const auto warn = [&r](const char* format, unsigned count) {
+        if (r.fill && r.warned++ < listedWarnings)
+            fprintf(stderr, format, r.faceline, count);
+    };
+    if (r.items < 3)
+        warn("glmReadOBJ() warning: line %u: face with fewer than three items ignored.\n", 0);
+    if (r.dropped)
+        warn("glmReadOBJ() warning: line %u: %u triangle(s) with a bad vertex or item dropped.\n", r.dropped);
+    if (r.cleared)
+        warn("glmReadOBJ() warning: line %u: %u item(s) naming no such texture coordinate or normal.\n",
+             r.cleared);
 }
 
-void closeFace(ObjCursor& c, ObjPart& part) {
-    c.face = false;
-    part.dropped += c.dropped;
-    if (c.items < 3)
-        warn(part, "glmReadOBJ() warning: line %u: face with fewer than three items ignored.\n", c.faceline,
-             0);
-    if (c.dropped)
-        warn(part, "glmReadOBJ() warning: line %u: %u triangle(s) with a bad vertex or item dropped.\n",
-             c.faceline, c.dropped);
-    if (c.cleared)
-        warn(part, "glmReadOBJ() warning: line %u: %u item(s) naming no such texture coordinate or normal.\n",
-             c.faceline, c.cleared);
-}
-
-// Reads the run of whole lines [p, e) of a part: the first pass counts (Fill false), the second
-// stores. Returns false where the first pass meets an unknown keyword: the part ends there.
-template <bool Fill> bool objRun(ObjReader& r, ObjPart& part, ObjCursor& c, const char* p, const char* e) {
-    GlmModel& m = *r.model;
+// Reads the run of whole lines [p, e): the first pass counts (Fill false), the second stores.
+template <bool Fill> void readRun(ObjReader& r, const char* p, const char* e) {
     while (p < e) {
         p = skipBlanks(p);
         if (*p == '\n') {
-            c.line++;
+            r.line++;
             p++;
             continue;
         }
-        if (c.face) {
-            if (isItem(p)) {
-                if constexpr (Fill) {
-                    p = storeItem(r, c, part.fill, p);
-                } else {
-                    if (++c.items >= 3) {
-                        c.triangles++;
-                        part.groupcounts[c.group]++;
-                    }
-                    p = itemEnd(p);
-                }
-                continue;
-            }
-            if constexpr (Fill)
-                closeFace(c, part);
-            c.face = false;
+        if (r.face && isItem(p)) { // the face goes on from the line before
+            p = Fill ? fillItems(r, p) : countItems(r, p);
+            continue;
         }
+        if (r.face)
+            closeFace(r);
         const char* ke = tokenEnd(p);
-        const char second = ke - p > 1 ? p[1] : '\0';
         switch (*p) {
         case 'f':
-            c.face = true;
-            c.faceline = c.line;
-            c.items = c.dropped = c.cleared = 0;
-            p = ke;
+            r.face = true;
+            r.faceline = r.line;
+            r.items = r.dropped = r.cleared = 0;
+            p = Fill ? fillItems(r, ke) : countItems(r, ke);
             continue;
         case 'v':
-            if (second == '\0') {
-                c.vertices++;
-                if constexpr (Fill)
-                    if (c.vertices <= m.vertexcount)
-                        ke = readFloats(ke, &m.vertices[3 * size_t(c.vertices)], 3, true);
-            } else if (second == 'n') {
-                c.normals++;
-                if constexpr (Fill)
-                    if (c.normals <= m.normalcount)
-                        ke = readFloats(ke, &m.normals[3 * size_t(c.normals)], 3, true);
-            } else if (second == 't') {
-                c.texcoords++;
-                if constexpr (Fill)
-                    if (c.texcoords <= m.texcoordcount)
-                        ke = readFloats(ke, &m.texcoords[2 * size_t(c.texcoords)], 2, true);
-            } else if constexpr (!Fill) {
-                part.events.push_back({ObjEvent::Unknown, 0, std::string(p, ke)});
-                return false;
-            }
+            ke = vector(r, p, ke);
             break;
-        case 'g': {
-            // The name is the rest of the line, blanks included, without its line end.
-            const char* le = lineEnd(ke, e);
-            std::string name(ke, le > ke && le[-1] == '\r' ? le - 1 : le);
-            if constexpr (Fill) {
-                const auto found = r.byname.find(name);
-                if (found != r.byname.end()) // it is, unless the file changed between the passes
-                    c.group = found->second;
-            } else {
-                auto found = part.groupnumbers.find(name);
-                if (found == part.groupnumbers.end()) {
-                    found = part.groupnumbers.emplace(name, unsigned(part.groups.size())).first;
-                    part.groups.push_back(std::move(name));
-                    part.groupcounts.push_back(0);
-                }
-                c.group = found->second;
-                part.events.push_back({ObjEvent::Group, c.group, std::string()});
-            }
+        case 'g':
+            group(r, ke);
             break;
-        }
-        case 'm':
-            if constexpr (!Fill) {
-                // A line without a name is ignored.
-                std::string library = firstWord(ke);
-                if (!library.empty())
-                    part.events.push_back({ObjEvent::Library, 0, std::move(library)});
+        case 'm': // the library is read at once; a second one replaces the first
+            if (!Fill && !firstWord(ke).empty()) {
+                r.model->mtllib = firstWord(ke);
+                glmReadMTL(r.model, r.model->mtllib.c_str());
             }
             break;
         case 'u':
-            if constexpr (!Fill)
-                part.events.push_back({ObjEvent::Material, 0, firstWord(ke)});
+            if (Fill)
+                r.group->material = r.material = glmFindMaterial(r.model, firstWord(ke).c_str());
             break;
         default: // comments and every statement without a meaning here
             break;
         }
-        p = lineEnd(ke, e);
-    }
-    return true;
-}
-
-// Where the parts begin: near equal shares of the file, each moved on to the next line whose
-// first token is not a face item (a file that is one long face stays one part).
-std::vector<uint64_t> objBoundaries(int fd, uint64_t size, unsigned parts) {
-    std::vector<uint64_t> begins = {0};
-    for (unsigned i = 1; i < parts; i++) {
-        const uint64_t target = size * i / parts;
-        if (target <= begins.back())
-            continue;
-        LineBlocks blocks{fd, target - 1, size, 1u << 16, {}};
-        const char *b, *e;
-        bool partial = true; // the line that target - 1 is on
-        uint64_t found = 0;
-        while (!found && blocks.next(b, e)) {
-            for (const char* p = b; p < e && !found; p = lineEnd(p, e) + 1) {
-                if (partial) {
-                    partial = false;
-                    continue;
-                }
-                const char* k = skipBlanks(p);
-                if (*k != '\n' && !isItem(k))
-                    found = blocks.at + uint64_t(p - b);
-            }
-        }
-        if (found > begins.back() && found < size)
-            begins.push_back(found);
-    }
-    return begins;
-}
-
-void objFirstPass(ObjReader& r, ObjPart& part) {
-    LineBlocks blocks{r.fd, part.begin, part.end, r.blocksize, {}};
-    const char *b, *e;
-    while (blocks.next(b, e))
-        if (!objRun<false>(r, part, part.counted, b, e))
-            return;
-    part.end = blocks.pos; // the last part reads to the end of the file, wherever that is now
-}
-
-// Acts on the parts' events in file order and adds up their counts: creates the groups, reads
-// the material library, ends the process at an unknown keyword, and gives every part the state
-// that a reading of the whole file would have at its beginning.
-void objMergeCounts(ObjReader& r) {
-    GlmModel& m = *r.model;
-    ObjCursor total;
-    for (ObjPart& part : r.parts) {
-        part.start = total;
-        part.fill.reserve(r.groups.size());
-        for (const GlmGroup* g : r.groups)
-            part.fill.push_back(g->trianglecount);
-        std::vector<unsigned> model(part.groups.size(), 0); // the model's number of each part group
-        model[0] = total.group;
-        for (ObjEvent& event : part.events) {
-            switch (event.kind) {
-            case ObjEvent::Group: {
-                const std::string& name = part.groups[event.group];
-                auto found = r.byname.find(name);
-                if (found == r.byname.end()) {
-                    GlmGroup* group = new GlmGroup;
-                    group->name = name;
-                    group->next = m.groups;
-                    m.groups = group;
-                    m.groupcount++;
-                    found = r.byname.emplace(name, unsigned(r.groups.size())).first;
-                    r.groups.push_back(group);
-                }
-                model[event.group] = found->second;
-                r.uses.push_back({int(found->second), std::string()});
-                break;
-            }
-            case ObjEvent::Material:
-                r.uses.push_back({-1, std::move(event.name)});
-                break;
-            case ObjEvent::Library: // a second library replaces the first
-                m.mtllib = event.name;
-                glmReadMTL(&m, event.name.c_str());
-                break;
-            case ObjEvent::Unknown:
-                printf("glmFirstPass(): Unknown token \"%s\".\n", event.name.c_str());
-                glmEnd(1);
-            }
-        }
-        for (size_t k = 0; k < part.groups.size(); k++)
-            r.groups[model[k]]->trianglecount += part.groupcounts[k];
-        total.vertices += part.counted.vertices;
-        total.normals += part.counted.normals;
-        total.texcoords += part.counted.texcoords;
-        total.triangles += part.counted.triangles;
-        total.line += part.counted.line - 1;
-        total.group = model[part.counted.group];
-    }
-    m.vertexcount = total.vertices;
-    m.normalcount = total.normals;
-    m.texcoordcount = total.texcoords;
-    m.trianglecount = total.triangles;
-}
-
-void objSecondPass(ObjReader& r, ObjPart& part) {
-    ObjCursor c = part.start;
-    part.fill.resize(r.groups.size(), 0);
-    LineBlocks blocks{r.fd, part.begin, part.end, r.blocksize, {}};
-    const char *b, *e;
-    while (blocks.next(b, e))
-        objRun<true>(r, part, c, b, e);
-    if (c.face) // the next part's first token ends it
-        closeFace(c, part);
-}
-
-// Runs pass(r, part) for every part on r.threads threads, this one among them, each taking the
-// next part not yet taken: faces cost more to count than vertices, so parts of equal size are not
-// equal work. The parts write to disjoint slots of the model, so they need no lock.
-void forEachPart(ObjReader& r, void (*pass)(ObjReader&, ObjPart&)) {
-    std::atomic<size_t> next{0};
-    const auto work = [&r, &next, pass] {
-        for (size_t i; (i = next++) < r.parts.size();)
-            pass(r, r.parts[i]);
-    };
-    std::vector<std::thread> threads;
-    for (unsigned k = 1; k < r.threads; k++) {
-        try {
-            threads.emplace_back(work);
-        } catch (const std::system_error&) { // no more threads to be had: fewer do the work
-            break;
-        }
-    }
-    work();
-    for (std::thread& t : threads)
-        t.join();
-}
-
-// Removes the triangles the second pass left without a vertex, renumbering the groups' lists.
-void dropBadTriangles(GlmModel& m) {
-    const unsigned dropped = ~0u;
-    std::vector<unsigned> renumber(m.triangles.size(), dropped);
-    unsigned kept = 0;
-    for (size_t t = 0; t < m.triangles.size(); t++)
-        if (m.triangles[t].vertexindices[0] != 0) {
-            renumber[t] = kept;
-            m.triangles[kept++] = m.triangles[t];
-        }
-    m.triangles.resize(kept);
-    m.triangles.shrink_to_fit();
-    m.trianglecount = kept;
-    for (GlmGroup* g = m.groups; g; g = g->next) {
-        unsigned n = 0;
-        for (unsigned old : g->triangles)
-            if (renumber[old] != dropped)
-                g->triangles[n++] = renumber[old];
-        g->triangles.resize(n);
-        g->triangles.shrink_to_fit();
-        g->trianglecount = n;
+        p = lineEnd(ke);
     }
 }
 
 } // namespace
 
-GlmModel* glmReadOBJWith(const char* filename, unsigned parts, unsigned blocksize) {
-    const int fd = open(filename, O_RDONLY | O_CLOEXEC);
-    struct stat st;
-    if (fd < 0 || fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        fprintf(stderr, "glmReadOBJ() failed: can't open data file \"%s\".\n", filename);
-        if (fd >= 0)
-            close(fd);
-        glmEnd(1);
-    }
-    printf(": open data file \"%s\".\n", filename);
-    const uint64_t size = uint64_t(st.st_size);
-    const unsigned cores = std::max(1u, std::min(8u, std::thread::hardware_concurrency()));
-    if (parts == 0) // four per core, none smaller than a few megabytes
-        parts = unsigned(std::max<uint64_t>(1, std::min<uint64_t>(4 * cores, size >> 22)));
-
-    GlmModel* model = new GlmModel;
+GlmModel* glmReadOBJ(const char* filename) {
+    size_t size;
+    const int fd = openRegular(filename, size);
+    if (fd >= 0)
+        printf(": open data file \"%s\".\n", filename);
+    const FileCloser closing{fd};
+    // Until the model is handed out, a glmExit that throws (see glm.h) releases it.
+    std::unique_ptr<GlmModel, void (*)(GlmModel*)> owned(new GlmModel, glmDelete);
+    GlmModel* model = owned.get();
     model->path = filename;
-    // Until the model is handed out, a glmExit that throws (see glm.h) takes it and the file along.
-    struct Unfinished {
-        GlmModel* model;
-        int fd;
-        ~Unfinished() {
-            if (model) {
-                glmDelete(model);
-                close(fd);
-            }
-        }
-    } unfinished{model, fd};
     ObjReader r;
     r.model = model;
-    r.fd = fd;
-    r.blocksize = blocksize ? blocksize : 1;
-    r.threads = std::min(parts, cores);
-    GlmGroup* group = new GlmGroup;
-    group->name = "default";
-    model->groups = group;
-    model->groupcount = 1;
-    r.groups.push_back(group);
-    r.byname.emplace("default", 0);
-
-    const std::vector<uint64_t> begins = objBoundaries(fd, size, parts);
-    r.parts.resize(begins.size());
-    for (size_t i = 0; i < begins.size(); i++) {
-        r.parts[i].begin = begins[i];
-        r.parts[i].end = i + 1 < begins.size() ? begins[i + 1] : UINT64_MAX;
-    }
-    forEachPart(r, objFirstPass);
-    objMergeCounts(r);
-
-    unsigned material = 0;
-    GlmGroup* current = r.groups[0];
-    for (const ObjReader::Use& use : r.uses) {
-        if (use.group >= 0)
-            current = r.groups[size_t(use.group)];
-        else
-            material = glmFindMaterial(model, use.material.c_str());
-        current->material = material;
-    }
-
-    // The triangles, most of the model's memory, get theirs on a thread of their own meanwhile.
-    std::thread triangles;
-    if (r.threads > 1)
-        triangles = std::thread([model] { glmAllocate(model->triangles, model->trianglecount); });
-    else
-        glmAllocate(model->triangles, model->trianglecount);
-    glmAllocate(model->vertices, 3 * (size_t(model->vertexcount) + 1));
-    if (model->normalcount)
-        glmAllocate(model->normals, 3 * (size_t(model->normalcount) + 1));
-    if (model->texcoordcount)
-        glmAllocate(model->texcoords, 2 * (size_t(model->texcoordcount) + 1));
-    for (GlmGroup* g : r.groups)
-        glmAllocate(g->triangles, g->trianglecount);
-    if (triangles.joinable())
-        triangles.join();
-
-    forEachPart(r, objSecondPass);
-    close(fd);
-    unfinished.model = nullptr;
-
-    // Warnings in file order: the first few, then how many more.
-    size_t warned = 0;
-    for (const ObjPart& part : r.parts) {
-        for (const std::string& text : part.warnings)
-            if (warned++ < listedWarnings)
-                fputs(text.c_str(), stderr);
-        warned += part.warned - part.warnings.size();
-    }
-    if (warned > listedWarnings)
-        fprintf(stderr, "glmReadOBJ() warning: %zu more warnings not listed.\n", warned - listedWarnings);
-    for (const ObjPart& part : r.parts)
-        if (part.dropped) {
-            dropBadTriangles(*model);
-            break;
+    r.initial = r.byname["default"] = glmAddGroup(model, "default");
+    // Room for an array's entries and its slot 0; normals and texture coordinates stay empty without.
+    const auto reserve = [](std::vector<float>& array, unsigned count, unsigned per, bool always) {
+        array.reserve(per * (size_t(count) + 1));
+        array.assign(count || always ? per : 0, 0.0f);
+    };
+    for (bool fill : {false, true}) {
+        if (fill) {
+            model->vertexcount = r.vertices;
+            model->normalcount = r.normals;
+            model->texcoordcount = r.texcoords;
+            reserve(model->vertices, model->vertexcount, 3, true);
+            reserve(model->normals, model->normalcount, 3, false);
+            reserve(model->texcoords, model->texcoordcount, 2, false);
+            model->triangles.reserve(model->trianglecount);
+            for (GlmGroup* g = model->groups; g; g = g->next)
+                g->triangles.reserve(g->trianglecount);
         }
-    return model;
-}
-
-GlmModel* glmReadOBJ(const char* filename) {
-    return glmReadOBJWith(filename, 0, 256u << 10); // blocks that stay in the cache while parsed
+        r.fill = fill;
+        r.line = 1;
+        r.vertices = r.normals = r.texcoords = 0;
+        r.group = r.initial;
+        const auto run = [&r](const char* b, const char* e) {
+            r.fill ? readRun<true>(r, b, e) : readRun<false>(r, b, e);
+        };
+        if (fd < 0 || !eachRun(fd, size, run)) {
+            fprintf(stderr, "glmReadOBJ() failed: can't open data file \"%s\".\n", filename);
+            glmEnd(1);
+        }
+        if (r.face)
+            closeFace(r);
+    }
+    if (r.warned > listedWarnings)
+        fprintf(stderr, "glmReadOBJ() warning: %zu more warnings not listed.\n", r.warned - listedWarnings);
+    // What was stored: fewer triangles where some were dropped, and arrays filled up with zeros should
+    // the file have shrunk between the passes.
+    model->vertices.resize(3 * (size_t(model->vertexcount) + 1));
+    model->normals.resize(model->normalcount ? 3 * (size_t(model->normalcount) + 1) : 0);
+    model->texcoords.resize(model->texcoordcount ? 2 * (size_t(model->texcoordcount) + 1) : 0);
+    model->trianglecount = unsigned(model->triangles.size());
+    for (GlmGroup* g = model->groups; g; g = g->next)
+        g->trianglecount = unsigned(g->triangles.size());
+    return owned.release();
 }
 
 // ============================================================================================
@@ -994,8 +786,9 @@ GlmModel* glmReadOBJ(const char* filename) {
 void glmFacetNormals(GlmModel* model) {
     glmAssert(model);
     glmAssertArray(model->vertices);
+    glmCheck(model, FollowVertices);
     model->facetnormcount = model->trianglecount;
-    glmAllocate(model->facetnorms, 3 * (size_t(model->trianglecount) + 1));
+    model->facetnorms.assign(3 * (size_t(model->trianglecount) + 1), 0.0f);
     const float* vertices = model->vertices.data();
     for (unsigned k = 0; k < model->trianglecount; k++) {
         GlmTriangle& t = model->triangles[k];
@@ -1014,6 +807,7 @@ void glmFacetNormals(GlmModel* model) {
 void glmVertexNormals(GlmModel* model, float angle) {
     glmAssert(model);
     glmAssertArray(model->facetnorms);
+    glmCheck(model, FollowVertices | FollowFacets);
     const float threshold = float(std::cos(angle * 3.141592653589793 / 180.0));
     const unsigned vertexcount = model->vertexcount;
     const unsigned trianglecount = model->trianglecount;
@@ -1024,26 +818,19 @@ void glmVertexNormals(GlmModel* model, float angle) {
     // use[first[i]] to use[first[i + 1] - 1], each the triangle's number times 3 plus the corner.
     // Counting gives each vertex the end of its run; filling from the end, oldest corner first,
     // walks first[i] back to the start of the run.
-    std::vector<unsigned> first;
-    glmAllocate(first, size_t(vertexcount) + 2);
+    std::vector<unsigned> first(size_t(vertexcount) + 2, 0);
     for (unsigned k = 0; k < trianglecount; k++)
         for (unsigned v : triangles[k].vertexindices)
-            if (v >= 1 && v <= vertexcount)
-                first[v]++;
+            first[v]++;
     for (size_t i = 1; i < first.size(); i++)
         first[i] += first[i - 1];
-    std::vector<unsigned> use;
-    glmAllocate(use, first.back());
+    std::vector<unsigned> use(first.back());
     for (unsigned k = 0; k < trianglecount; k++)
-        for (unsigned corner = 0; corner < 3; corner++) {
-            const unsigned v = triangles[k].vertexindices[corner];
-            if (v >= 1 && v <= vertexcount)
-                use[--first[v]] = 3 * k + corner;
-        }
+        for (unsigned corner = 0; corner < 3; corner++)
+            use[--first[triangles[k].vertexindices[corner]]] = 3 * k + corner;
     std::vector<unsigned char> averaged; // for the uses of one vertex
 
-    std::vector<float> normals;
-    glmAllocate(normals, 3 * (3 * size_t(trianglecount) + 1));
+    std::vector<float> normals(3 * (3 * size_t(trianglecount) + 1));
     unsigned slot = 1;
     for (unsigned i = 1; i <= vertexcount; i++) {
         const unsigned b = first[i], e = first[i + 1];
@@ -1085,8 +872,7 @@ void glmVertexNormals(GlmModel* model, float angle) {
         }
     }
     model->normalcount = slot - 1;
-    glmAllocate(model->normals, 3 * size_t(slot));
-    std::copy(normals.begin(), normals.begin() + 3 * size_t(slot), model->normals.begin());
+    model->normals.assign(normals.begin(), normals.begin() + 3 * size_t(slot));
 }
 
 // ============================================================================================
@@ -1116,6 +902,7 @@ void glmSpans(const GlmModel* model, float* maxv, float* minv, float* spans) {
 float glmUnitize(GlmModel* model) {
     glmAssert(model);
     glmAssertArray(model->vertices);
+    glmCheck(model, 0);
     if (model->vertexcount == 0) // nothing to centre or scale
         return 1.0f;
     float maxv[3], minv[3], spans[3];
@@ -1140,6 +927,7 @@ void glmDimensions(GlmModel* model, float* dimensions) {
     glmAssert(model);
     glmAssertArray(model->vertices);
     glmAssert(dimensions);
+    glmCheck(model, 0);
     if (model->vertexcount == 0) {
         dimensions[0] = dimensions[1] = dimensions[2] = 0.0f;
         return;
@@ -1149,6 +937,7 @@ void glmDimensions(GlmModel* model, float* dimensions) {
 }
 
 void glmScale(GlmModel* model, float scale) {
+    glmCheck(model, 0);
     float* v = model->vertices.data();
     for (size_t i = 1; i <= model->vertexcount; i++)
         for (int a = 0; a < 3; a++)
@@ -1159,39 +948,50 @@ void glmScale(GlmModel* model, float scale) {
 // Drawing and display lists
 // ============================================================================================
 
+// Drops the parts of a drawing or writing request that the model cannot satisfy, in this order,
+// printing the caller's text for each: no facet normals, no normals, no texture coordinates, flat and
+// smooth both asked (smooth wins), no materials for colour, none for materials, colour and material
+// both asked (material wins).
+static unsigned glmReconcile(const GlmModel* model, unsigned mode, const char* const (&says)[7]) {
+    const bool lacks[7] = {model->facetnorms.empty(),
+                           model->normals.empty(),
+                           model->texcoords.empty(),
+                           true,
+                           model->materials.empty(),
+                           model->materials.empty(),
+                           true};
+    const unsigned wants[7] = {GlmModeFlat,
+                               GlmModeSmooth,
+                               GlmModeTexture,
+                               GlmModeFlat | GlmModeSmooth,
+                               GlmModeColor,
+                               GlmModeMaterial,
+                               GlmModeColor | GlmModeMaterial};
+    const unsigned drops[7] = {GlmModeFlat,  GlmModeSmooth,   GlmModeTexture, GlmModeFlat,
+                               GlmModeColor, GlmModeMaterial, GlmModeColor};
+    for (int k = 0; k < 7; k++)
+        if (lacks[k] && (mode & wants[k]) == wants[k]) {
+            fputs(says[k], stdout);
+            mode &= ~drops[k];
+        }
+    return mode;
+}
+
 void glmDraw(GlmModel* model, unsigned mode) {
     glmAssert(model);
     glmAssertArray(model->vertices);
-    if ((mode & GlmModeFlat) && model->facetnorms.empty()) {
-        printf("glmDraw() warning: flat render mode requested with no facet normals defined.\n");
-        mode &= ~GlmModeFlat;
-    }
-    if ((mode & GlmModeSmooth) && model->normals.empty()) {
-        printf("glmDraw() warning: smooth render mode requested with no normals defined.\n");
-        mode &= ~GlmModeSmooth;
-    }
-    if ((mode & GlmModeTexture) && model->texcoords.empty()) {
-        printf("glmDraw() warning: texture render mode requested with no texture coordinates defined.\n");
-        mode &= ~GlmModeTexture;
-    }
-    if ((mode & GlmModeFlat) && (mode & GlmModeSmooth)) {
-        printf("glmDraw() warning: flat render mode requested and smooth render mode requested (using "
-               "smooth).\n");
-        mode &= ~GlmModeFlat;
-    }
-    if ((mode & GlmModeColor) && model->materials.empty()) {
-        printf("glmDraw() warning: color render mode requested with no materials defined.\n");
-        mode &= ~GlmModeColor;
-    }
-    if ((mode & GlmModeMaterial) && model->materials.empty()) {
-        printf("glmDraw() warning: material render mode requested with no materials defined.\n");
-        mode &= ~GlmModeMaterial;
-    }
-    if ((mode & GlmModeColor) && (mode & GlmModeMaterial)) {
-        printf("glmDraw() warning: color and material render mode requested using only material mode.\n");
-        mode &= ~GlmModeColor;
-    }
-
+    static const char* const says[7] = {
+        "glmDraw() warning: flat render mode requested with no facet normals defined.\n",
+        "glmDraw() warning: smooth render mode requested with no normals defined.\n",
+        "glmDraw() warning: texture render mode requested with no texture coordinates defined.\n",
+        "glmDraw() warning: flat render mode requested and smooth render mode requested (using smooth).\n",
+        "glmDraw() warning: color render mode requested with no materials defined.\n",
+        "glmDraw() warning: material render mode requested with no materials defined.\n",
+        "glmDraw() warning: color and material render mode requested using only material mode.\n"};
+    mode = glmReconcile(model, mode, says);
+    glmCheck(model, FollowVertices | FollowGroups | (mode & GlmModeSmooth ? FollowNormals : 0) |
+                        (mode & GlmModeTexture ? FollowTexcoords : 0) |
+                        (mode & GlmModeFlat ? FollowFacets : 0));
     if (mode & GlmModeColor)
         glEnable(GL_COLOR_MATERIAL);
     else if (mode & GlmModeMaterial)
@@ -1203,9 +1003,7 @@ void glmDraw(GlmModel* model, unsigned mode) {
     const float* facetnorms = model->facetnorms.data();
     for (const GlmGroup* group = model->groups; group; group = group->next) {
         if (mode & (GlmModeMaterial | GlmModeColor)) {
-            // A library read again after the groups were named may hold fewer materials.
-            const unsigned index = group->material < model->materials.size() ? group->material : 0;
-            const GlmMaterial& material = model->materials[index];
+            const GlmMaterial& material = model->materials[group->material];
             if (mode & GlmModeMaterial) {
                 glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, material.ambient);
                 glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, material.diffuse);
@@ -1244,54 +1042,12 @@ unsigned glmList(GlmModel* model, unsigned mode) {
 // Writing: OBJ and MTL
 // ============================================================================================
 
-// How many of the entries 1..count an array of `per` floats per entry really holds, so that a count
-// which disagrees with its array never sends a loop past the array's end.
-static unsigned glmHeld(unsigned count, const std::vector<float>& array, unsigned per) {
-    const size_t slots = array.size() / per;
-    return slots == 0 ? 0 : static_cast<unsigned>(std::min<size_t>(count, slots - 1));
-}
-
-// The three credit lines that open every file the library writes.
-static void glmWriteCredits(FILE* file) {
-    fprintf(file, "#  Rendezvous simulator, model library\n");
-    fprintf(file, "#  Written by the simulator's developers\n");
-    fprintf(file, "#  Shipped with the simulator's sources\n");
-}
+// The lines that open every file the library writes, after the one that names its kind.
+static const char* const glmCredits = "#  \n#  GLM library\n#  Rendezvous simulator, model library\n"
+                                      "#  Written by the simulator's developers\n"
+                                      "#  Shipped with the simulator's sources\n#  \n";
 
 // Drops the parts of an output request the model cannot satisfy, warning about each, in this order.
-static unsigned glmWriteMode(const GlmModel* model, unsigned mode) {
-    if ((mode & GlmModeFlat) && model->facetnorms.empty()) {
-        printf("glmWriteOBJ() warning: flat normal output requested with no facet normals defined.\n");
-        mode &= ~GlmModeFlat;
-    }
-    if ((mode & GlmModeSmooth) && model->normals.empty()) {
-        printf("glmWriteOBJ() warning: smooth normal output requested with no normals defined.\n");
-        mode &= ~GlmModeSmooth;
-    }
-    if ((mode & GlmModeTexture) && model->texcoords.empty()) {
-        printf("glmWriteOBJ() warning: texture coordinate output requested with no texture coordinates "
-               "defined.\n");
-        mode &= ~GlmModeTexture;
-    }
-    if ((mode & GlmModeFlat) && (mode & GlmModeSmooth)) {
-        printf("glmWriteOBJ() warning: flat normal output requested and smooth normal output requested "
-               "(using smooth).\n");
-        mode &= ~GlmModeFlat;
-    }
-    if ((mode & GlmModeColor) && model->materials.empty()) {
-        printf("glmWriteOBJ() warning: color output requested with no colors (materials) defined.\n");
-        mode &= ~GlmModeColor;
-    }
-    if ((mode & GlmModeMaterial) && model->materials.empty()) {
-        printf("glmWriteOBJ() warning: material output requested with no materials defined.\n");
-        mode &= ~GlmModeMaterial;
-    }
-    if ((mode & GlmModeColor) && (mode & GlmModeMaterial)) {
-        printf("glmWriteOBJ() warning: color and material output requested outputting only materials.\n");
-        mode &= ~GlmModeColor;
-    }
-    return mode;
-}
 
 // One face line. With flat normals and texture coordinates together the corners take the
 // vertex/texture/normal form with the facet normal at every corner, which the reader takes back.
@@ -1318,26 +1074,30 @@ static void glmWriteFace(FILE* file, const GlmTriangle& t, unsigned mode) {
 
 // Entries 1..count of a 3-float array as "<tag> x y z" lines.
 static void glmWriteVectors(FILE* file, const char* tag, unsigned count, const std::vector<float>& array) {
-    const unsigned held = glmHeld(count, array, 3);
-    for (unsigned i = 1; i <= held; i++)
+    for (unsigned i = 1; i <= count; i++)
         fprintf(file, "%s %f %f %f\n", tag, array[3 * i], array[3 * i + 1], array[3 * i + 2]);
 }
 
 void glmWriteOBJ(GlmModel* model, const char* filename, unsigned mode) {
     glmAssert(model);
-    mode = glmWriteMode(model, mode);
+    glmCheck(model, FollowGroups);
+    static const char* const says[7] = {
+        "glmWriteOBJ() warning: flat normal output requested with no facet normals defined.\n",
+        "glmWriteOBJ() warning: smooth normal output requested with no normals defined.\n",
+        "glmWriteOBJ() warning: texture coordinate output requested with no texture coordinates defined.\n",
+        "glmWriteOBJ() warning: flat normal output requested and smooth normal output requested (using "
+        "smooth).\n",
+        "glmWriteOBJ() warning: color output requested with no colors (materials) defined.\n",
+        "glmWriteOBJ() warning: material output requested with no materials defined.\n",
+        "glmWriteOBJ() warning: color and material output requested outputting only materials.\n"};
+    mode = glmReconcile(model, mode, says);
 
     FILE* file = fopen(filename, "w");
     if (!file) {
         fprintf(stderr, "glmWriteOBJ() failed: can't open file \"%s\" to write.\n", filename);
         glmEnd(1);
     }
-    fprintf(file, "#  \n");
-    fprintf(file, "#  Wavefront OBJ generated by GLM library\n");
-    fprintf(file, "#  \n");
-    fprintf(file, "#  GLM library\n");
-    glmWriteCredits(file);
-    fprintf(file, "#  \n");
+    fprintf(file, "#  \n#  Wavefront OBJ generated by GLM library\n%s", glmCredits);
 
     if ((mode & GlmModeMaterial) && !model->mtllib.empty()) {
         fprintf(file, "\nmtllib %s\n\n", model->mtllib.c_str());
@@ -1361,8 +1121,7 @@ void glmWriteOBJ(GlmModel* model, const char* filename, unsigned mode) {
     if (mode & GlmModeTexture) {
         fprintf(file, "\n");
         fprintf(file, "# %u texcoords\n", model->texcoordcount);
-        const unsigned held = glmHeld(model->texcoordcount, model->texcoords, 2);
-        for (unsigned i = 1; i <= held; i++)
+        for (unsigned i = 1; i <= model->texcoordcount; i++)
             fprintf(file, "vt %f %f\n", model->texcoords[2 * i], model->texcoords[2 * i + 1]);
     }
 
@@ -1373,38 +1132,27 @@ void glmWriteOBJ(GlmModel* model, const char* filename, unsigned mode) {
 
     for (const GlmGroup* group = model->groups; group; group = group->next) {
         fprintf(file, "g %s\n", group->name.c_str());
-        if (mode & GlmModeMaterial) {
-            // A material index past the table (a model built by hand) falls back to "default", as an
-            // unknown "usemtl" name does when reading.
-            const unsigned m = group->material < model->materials.size() ? group->material : 0;
-            fprintf(file, "usemtl %s\n", model->materials[m].name.c_str());
-        }
-        const size_t listed = std::min<size_t>(group->trianglecount, group->triangles.size());
-        for (size_t i = 0; i < listed; i++)
-            if (group->triangles[i] < model->triangles.size())
-                glmWriteFace(file, model->triangles[group->triangles[i]], mode);
+        if (mode & GlmModeMaterial)
+            fprintf(file, "usemtl %s\n", model->materials[group->material].name.c_str());
+        for (const unsigned t : group->triangles)
+            glmWriteFace(file, model->triangles[t], mode);
         fprintf(file, "\n");
     }
     fclose(file);
 }
 
 void glmWriteMTL(GlmModel* model, const char* modelpath, const char* mtllibname) {
+    glmCheck(model, 0);
     const std::string path = glmDirName(modelpath) + mtllibname;
     FILE* file = fopen(path.c_str(), "w");
     if (!file) {
-        fprintf(stderr, "glmWriteMTL() failed: can't open file \"%s\".\n", path.c_str());
+        // The library's name comes from the model's file.
+        fprintf(stderr, "glmWriteMTL() failed: can't open file \"%s\".\n", glmEscape(path).c_str());
         glmEnd(1);
     }
-    fprintf(file, "#  \n");
-    fprintf(file, "#  Wavefront MTL generated by GLM library\n");
-    fprintf(file, "#  \n");
-    fprintf(file, "#  GLM library\n");
-    glmWriteCredits(file);
-    fprintf(file, "#  \n\n");
+    fprintf(file, "#  \n#  Wavefront MTL generated by GLM library\n%s\n", glmCredits);
 
-    const size_t count = std::min<size_t>(model->materialcount, model->materials.size());
-    for (size_t i = 0; i < count; i++) {
-        const GlmMaterial& m = model->materials[i];
+    for (const GlmMaterial& m : model->materials) {
         fprintf(file, "newmtl %s\n", m.name.c_str());
         fprintf(file, "Ka %f %f %f\n", m.ambient[0], m.ambient[1], m.ambient[2]);
         fprintf(file, "Kd %f %f %f\n", m.diffuse[0], m.diffuse[1], m.diffuse[2]);
@@ -1421,25 +1169,19 @@ void glmWriteMTL(GlmModel* model, const char* modelpath, const char* mtllibname)
 // ============================================================================================
 
 // Points every corner of every grouped triangle at the texture coordinate of its vertex, or of its
-// normal. Triangle indices past the model's table are skipped.
+// normal.
 static void glmPointTexcoords(GlmModel* model, bool fromNormals) {
-    for (const GlmGroup* group = model->groups; group; group = group->next) {
-        const size_t listed = std::min<size_t>(group->trianglecount, group->triangles.size());
-        for (size_t i = 0; i < listed; i++) {
-            if (group->triangles[i] >= model->triangles.size())
-                continue;
-            GlmTriangle& t = model->triangles[group->triangles[i]];
+    for (const GlmGroup* group = model->groups; group; group = group->next)
+        for (const unsigned k : group->triangles) {
+            GlmTriangle& t = model->triangles[k];
             for (int j = 0; j < 3; j++)
                 t.texcoordindices[j] = fromNormals ? t.normalindices[j] : t.vertexindices[j];
         }
-    }
 }
 
 void glmLinearTexture(GlmModel* model) {
     glmAssert(model);
-    model->texcoordcount = model->vertexcount;
-    model->texcoords = std::vector<float>(2 * (size_t(model->texcoordcount) + 1), 0.0f);
-
+    glmCheck(model, FollowGroups);
     // A model without extent (every vertex at the origin) would give an infinite scale; it maps to the
     // middle of the texture instead. A model without vertices needs no dimensions at all.
     float k = 0.0f;
@@ -1451,8 +1193,9 @@ void glmLinearTexture(GlmModel* model) {
             k = static_cast<float>(2.0 / m);
     }
 
-    const unsigned held = glmHeld(model->vertexcount, model->vertices, 3);
-    for (unsigned i = 1; i <= held; i++) {
+    model->texcoordcount = model->vertexcount;
+    model->texcoords = std::vector<float>(2 * (size_t(model->texcoordcount) + 1), 0.0f);
+    for (unsigned i = 1; i <= model->vertexcount; i++) {
         const float xk = model->vertices[3 * i] * k;
         const float zk = model->vertices[3 * i + 2] * k;
         model->texcoords[2 * i] = static_cast<float>((xk + 1.0) / 2.0);
@@ -1464,11 +1207,10 @@ void glmLinearTexture(GlmModel* model) {
 void glmSpheremapTexture(GlmModel* model) {
     glmAssert(model);
     glmAssertArray(model->normals);
+    glmCheck(model, FollowGroups);
     model->texcoordcount = model->normalcount;
     model->texcoords = std::vector<float>(2 * (size_t(model->texcoordcount) + 1), 0.0f);
-
-    const unsigned held = glmHeld(model->normalcount, model->normals, 3);
-    for (unsigned i = 1; i <= held; i++) {
+    for (unsigned i = 1; i <= model->normalcount; i++) {
         const float x = model->normals[3 * i];
         const float y = model->normals[3 * i + 1];
         const float z = model->normals[3 * i + 2];
@@ -1667,17 +1409,15 @@ float* glmWeldVectors(float* vectors, unsigned* count, float epsilon) {
 void glmWeld(GlmModel* model, float epsilon) {
     // The triangles are renumbered from the integer map rather than through the indices that
     // glmWeldVectors leaves in floats, so models beyond 2^24 vertices weld exactly too.
-    const unsigned n = glmHeld(model->vertexcount, model->vertices, 3);
+    glmCheck(model, FollowVertices);
+    const unsigned n = model->vertexcount;
     std::vector<float> welded(3 * (size_t(n) + 1), 0.0f);
     std::vector<unsigned> map(size_t(n) + 1, 0u);
     const unsigned count = glmWeldInto(model->vertices.data(), n, epsilon, welded.data(), map.data());
 
-    // An index past the old vertices (a model built by hand) becomes 0, "no vertex", rather than
-    // silently naming one of the welded vertices.
-    const size_t triangles = std::min<size_t>(model->trianglecount, model->triangles.size());
-    for (size_t i = 0; i < triangles; i++)
-        for (unsigned& v : model->triangles[i].vertexindices)
-            v = v <= n ? map[v] : 0;
+    for (GlmTriangle& t : model->triangles)
+        for (unsigned& v : t.vertexindices)
+            v = map[v];
 
     welded.resize(3 * (size_t(count) + 1));
     welded.shrink_to_fit();
@@ -1687,20 +1427,17 @@ void glmWeld(GlmModel* model, float epsilon) {
 
 void glmReverseWinding(GlmModel* model) {
     glmAssert(model);
-    const size_t triangles = std::min<size_t>(model->trianglecount, model->triangles.size());
-    for (size_t i = 0; i < triangles; i++) {
-        GlmTriangle& t = model->triangles[i];
+    glmCheck(model, 0);
+    for (GlmTriangle& t : model->triangles) {
         std::swap(t.vertexindices[0], t.vertexindices[2]);
         if (model->normalcount != 0)
             std::swap(t.normalindices[0], t.normalindices[2]);
         if (model->texcoordcount != 0)
             std::swap(t.texcoordindices[0], t.texcoordindices[2]);
     }
-    const unsigned facets = glmHeld(model->facetnormcount, model->facetnorms, 3);
-    for (size_t k = 3; k < 3 * (size_t(facets) + 1); k++)
+    for (size_t k = 3; k < model->facetnorms.size(); k++)
         model->facetnorms[k] = -model->facetnorms[k];
-    const unsigned normals = glmHeld(model->normalcount, model->normals, 3);
-    for (size_t k = 3; k < 3 * (size_t(normals) + 1); k++)
+    for (size_t k = 3; k < model->normals.size(); k++)
         model->normals[k] = -model->normals[k];
 }
 

@@ -9,8 +9,10 @@
 // materials are indexed from 0. An empty vector stands for an array the model does not have.
 //
 // Failures: a failed precondition writes "glm:LINE: failed assertion `EXPR'" to standard error and
-// aborts; a file that cannot be opened or written, or an OBJ file with an unknown "v" statement,
-// ends the process with status 1 through glmExit.
+// aborts, and so does a model whose counts disagree with its arrays or whose indices name no entry
+// (checked on entry of every function that follows them); a file that cannot be opened or written,
+// or an OBJ file with an unknown "v" statement, ends the process with status 1 through glmExit. Only
+// regular files are read: a FIFO, a device or a directory counts as a file that cannot be opened.
 #pragma once
 
 #include <string>
@@ -93,10 +95,6 @@ void glmDelete(GlmModel* model);
 // ---- Reading ----
 GlmModel* glmReadOBJ(const char* filename);             // never null; unreadable file exits 1
 void glmReadMTL(GlmModel* model, const char* name);     // name as written on the mtllib line
-// glmReadOBJ with its tuning open to tests and benchmarks: both passes cut the file into `parts`
-// parts (0: a few per core for a large file), read in parallel, one core each at most, in blocks
-// of `blocksize` bytes. The model and the messages are the same whatever the two values.
-GlmModel* glmReadOBJWith(const char* filename, unsigned parts, unsigned blocksize);
 
 // ---- Normals, bounds ----
 void glmFacetNormals(GlmModel* model);

@@ -32,6 +32,7 @@ int coll = 0;
 int it_t = 0;
 std::vector<double> x, y, z;
 const char* nomfichier = "data/fo.in"; // init sets it again before the first reset
+bool scenarioRead = false;
 
 namespace {
 
@@ -127,12 +128,16 @@ bool readScenarioFile(const char* path, std::string& s) {
 }
 
 // Sizes the history for para_phy.nx, bringing nx into [kNxMin, kNxMax] first: a trail needs two
-// slots, and a huge nx would cost memory and a long shift on every integrator call.
-void allocHistory() {
+// slots, and a huge nx would cost memory and a long shift on every integrator call. The change is
+// reported only for an nx that a file gave (`report`): the 0 of a first reset without a scenario is
+// no news after the missing file's own message.
+void allocHistory(bool report) {
     int n = para_phy.nx;
     if (n < kNxMin || n > kNxMax) {
         int fixed = n < kNxMin ? kNxMin : kNxMax;
-        std::fprintf(stderr, "raz: nx = %d is outside %d..%d; using nx = %d.\n", n, kNxMin, kNxMax, fixed);
+        if (report)
+            std::fprintf(stderr, "raz: nx = %d is outside %d..%d; using nx = %d.\n", n, kNxMin, kNxMax,
+                         fixed);
         para_phy.nx = fixed;
     }
     const size_t samples = static_cast<size_t>(para_phy.nx) + 1;
@@ -155,7 +160,8 @@ void allocHistory() {
 void Lit2(const char* path, ParaPhy* record) {
     std::printf("fichier de donnees:   %s!   \n", path);
     std::string s;
-    if (!readScenarioFile(path, s)) {
+    scenarioRead = readScenarioFile(path, s);
+    if (!scenarioRead) {
         std::fprintf(stderr, ": can't open data file \"%s\".\n", path);
         return;
     }
@@ -210,7 +216,7 @@ void raz() {
     Yp = para_phy.Yp0;
     Zp = para_phy.Zp0;
     para_phy.dt = para_phy.dt * speed;
-    allocHistory();
+    allocHistory(scenarioRead);
     for (int i = 0; i <= para_phy.nx; i++) {
         x[i] = X;
         y[i] = Y;

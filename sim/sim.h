@@ -49,6 +49,8 @@ constexpr int kNxMax = 1000000;    // 3 x 8 MB of history, shifted once per inte
 constexpr int kSubStepMax = 10000; // sub-steps in one integrator call
 
 // ---- Scenario and reset (scenario.cpp) ----
+extern bool scenarioRead; // whether the last Lit2 could open its file; start-up explains when not
+
 void Lit2(const char* path, ParaPhy* record); // reads the eleven items; a bad item keeps its old value
 void raz();                                   // starts a new run of nomfichier
 

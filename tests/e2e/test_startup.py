@@ -1,4 +1,5 @@
 """Start-up as a user sees it: the console banner, then the window."""
+import os
 import re
 import shutil
 import subprocess
@@ -34,9 +35,10 @@ def test_banner_then_window(binary):
 
 
 def test_missing_data_folder(binary):
-    """Without data/ the run starts all the same: the missing scenario is reported and the window
-    opens; the first frame then finds no model file and ends the process with status 1. That can
-    happen before xdotool would see the window, so the X server's own record of top-level windows
+    """Without data/ the run starts all the same: the missing scenario is reported, with the folder
+    looked in and how to start the program instead (and no word on the unread file's nx), and the
+    window opens; the first frame then finds no model file and ends the process with status 1. That
+    can happen before xdotool would see the window, so the X server's own record of top-level windows
     created and mapped is what shows the window opened."""
     empty = tempfile.mkdtemp()
     watch = subprocess.Popen(["xev", "-root", "-event", "substructure"], stdout=subprocess.PIPE, text=True)
@@ -49,7 +51,9 @@ def test_missing_data_folder(binary):
             err = p.stderr()
             scenario = err.find(': can\'t open data file "data/fo.in".\n')
             model = err.find('glmReadOBJ() failed: can\'t open data file "data/chasseur.obj".\n')
-            assert 0 <= scenario < model, err
+            looked = err.find(os.path.join(os.path.realpath(empty), "data") + " ")
+            assert 0 <= scenario < looked < err.find("make run") < model, err
+            assert "nx" not in err, err
             assert err.endswith('"data/chasseur.obj".\n'), err
         finally:
             p.close()

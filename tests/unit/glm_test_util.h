@@ -1,9 +1,8 @@
-// Shared by the model library's tests: reading a data file quietly and comparing whole models.
+// Shared by the model library's tests: reading a data file quietly and showing its triangles and groups.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 
 #include "glm.h"
@@ -49,28 +48,4 @@ inline std::string cornerOf(const GlmModel* m, unsigned t, int k) {
 
 inline std::string triangleOf(const GlmModel* m, unsigned t) {
     return cornerOf(m, t, 0) + " " + cornerOf(m, t, 1) + " " + cornerOf(m, t, 2);
-}
-
-// Every field that a reading fills, compared bit for bit.
-inline void expectSameModel(const GlmModel* a, const GlmModel* b) {
-    ASSERT_EQ(a->vertexcount, b->vertexcount);
-    ASSERT_EQ(a->normalcount, b->normalcount);
-    ASSERT_EQ(a->texcoordcount, b->texcoordcount);
-    ASSERT_EQ(a->trianglecount, b->trianglecount);
-    ASSERT_EQ(a->groupcount, b->groupcount);
-    ASSERT_EQ(a->materialcount, b->materialcount);
-    EXPECT_EQ(a->mtllib, b->mtllib);
-    auto sameFloats = [](const std::vector<float>& x, const std::vector<float>& y) {
-        return x.size() == y.size() &&
-               (x.empty() || memcmp(x.data(), y.data(), x.size() * sizeof(float)) == 0);
-    };
-    EXPECT_TRUE(sameFloats(a->vertices, b->vertices));
-    EXPECT_TRUE(sameFloats(a->normals, b->normals));
-    EXPECT_TRUE(sameFloats(a->texcoords, b->texcoords));
-    ASSERT_EQ(a->triangles.size(), b->triangles.size());
-    for (unsigned t = 0; t < a->trianglecount; t++)
-        ASSERT_EQ(triangleOf(a, t), triangleOf(b, t)) << "triangle " << t;
-    EXPECT_EQ(groupsOf(a), groupsOf(b));
-    for (unsigned i = 0; i < a->materialcount; i++)
-        EXPECT_EQ(a->materials[i].name, b->materials[i].name);
 }
