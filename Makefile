@@ -1,4 +1,5 @@
 # make run   : install what is missing, build, start the simulator from the repository root
+# make check : build, then the unit and GL tests only (under Xvfb), in seconds, for the inner loop
 # make test  : install what is missing, build, run every test (GL and end-to-end ones under Xvfb,
 #              the unit and end-to-end tests a second time under AddressSanitizer +
 #              UndefinedBehaviorSanitizer, the fuzz corpora replayed and each fuzzer run briefly)
@@ -15,7 +16,8 @@ PREFIX ?= /usr/local
 # -noreset: Xvfb would otherwise reset, refusing connections, each time its last client leaves.
 XVFB := xvfb-run -a -s "-screen 0 1280x1024x24 -noreset"
 
-.PHONY: all deps build build-asan build-fuzz run install package test bench clean fuzz fuzz-short fuzz-replay fuzz-corpus
+.PHONY: all deps build build-asan build-fuzz run install package check test bench clean fuzz fuzz-short fuzz-replay \
+        fuzz-corpus
 
 # The fuzz targets of fuzz/, and the files of tests/data/ each one also replays.
 FUZZERS := obj scenario ppm
@@ -56,6 +58,9 @@ package: build
 
 # Leaks inside the GL driver and GLUT are theirs, listed in tools/lsan.supp; the program's are not.
 SAN_ENV := ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tools/lsan.supp:print_suppressions=0
+
+check: build
+	$(XVFB) ctest --test-dir build --output-on-failure -j $(JOBS) -L 'unit|gl'
 
 # The fuzzers run first so that ctest's summary closes the output.
 test: build build-asan build-fuzz

@@ -1,8 +1,6 @@
-"""Drives the real build/rendezvous under the X display that `make test` provides (Xvfb).
-
-Start it with Program(binary), wait for its window, send keys and mouse clicks with xdotool, read
-what it printed, take screenshots. Standard library only; screenshots go through xwd + convert.
-"""
+"""Drives the real build/rendezvous under the X display that `make test` provides (Xvfb): start it
+with Program(binary), wait for its window, send keys and menu choices with xdotool, read what it
+printed, take screenshots (xwd + convert). Standard library only."""
 import os
 import subprocess
 import sys
@@ -12,18 +10,10 @@ import time
 TITLE = "Hill~QOR *  * *    *  * *Tessavan* *  * * OpenGL"
 OUT_DIR = os.path.join(os.path.dirname(os.path.abspath(__file__)), "out")
 
-# The right-button menus as the program builds them, entries in order.
-MAIN_MENU = [
-    "Remise `a z'ero compl`ete",
-    "cas initiaux ",
-    "[k] raz Kul en cours",
-    "[v] raz vue",
-    "[r] vue en rotation",
-    "[t]vue en translation",
-    "[l] vue du chasseur/vue paysage",
-    "[h] aide",
-    "[Esc] Exit",
-]
+# The main menu's entries in order, so that choose() finds an entry by its label.
+MAIN_MENU = ["Remise `a z'ero compl`ete", "cas initiaux ", "[k] raz Kul en cours", "[v] raz vue",
+             "[r] vue en rotation", "[t]vue en translation", "[l] vue du chasseur/vue paysage", "[h] aide",
+             "[Esc] Exit"]
 SCENARIO_MENU = 6  # entries of the "cas initiaux " submenu; two of them share a label, so pick by index
 MENU_BORDER = 2  # pixels above the first entry of a freeglut menu (and below the last)
 
@@ -36,9 +26,7 @@ class Program:
     def __init__(self, binary, cwd=None, env=None):
         self.out = tempfile.TemporaryFile(mode="w+")
         self.err = tempfile.TemporaryFile(mode="w+")
-        self.proc = subprocess.Popen(
-            [os.path.abspath(binary)], cwd=cwd, env=env, stdout=self.out, stderr=self.err
-        )
+        self.proc = subprocess.Popen([os.path.abspath(binary)], cwd=cwd, env=env, stdout=self.out, stderr=self.err)
         self.window = None
 
     def wait_window(self, timeout=20.0):
@@ -58,12 +46,9 @@ class Program:
     def title(self):
         return run("xdotool", "getwindowname", self.window)
 
-    def geometry(self):
-        """(width, height) of the window."""
-        lines = run("xdotool", "getwindowgeometry", self.window).splitlines()
-        size = [l for l in lines if "Geometry:" in l][0].split()[-1]
-        w, h = size.split("x")
-        return int(w), int(h)
+    def geometry(self):  # (width, height)
+        size = run("xdotool", "getwindowgeometry", self.window).split("Geometry:")[1].split()[0]
+        return tuple(int(v) for v in size.split("x"))
 
     def key(self, *keys, delay=0.15, check=True):
         """Types keys into the window. A key that closes the window leaves xdotool unable to deliver
@@ -87,8 +72,8 @@ class Program:
 
     def choose(self, entry, sub=None, at=(100, 100)):
         """Right-clicks at window position `at` and chooses the main-menu entry labelled `entry`; for
-        "cas initiaux " also the submenu entry of index `sub`. The pointer glides from entry to entry, as
-        a hand would: freeglut opens a submenu only when the pointer hovers its entry."""
+        "cas initiaux " also the submenu entry of index `sub`. The pointer glides from entry to entry,
+        as a hand would: freeglut opens a submenu only when the pointer hovers its entry."""
         self.click(at[0], at[1], button=3)
         main = wait_menus(1)[0]
         y = entry_y(main, MAIN_MENU.index(entry), len(MAIN_MENU))
@@ -103,12 +88,10 @@ class Program:
         time.sleep(0.3)
 
     def stdout(self):
-        self.out.flush()
         self.out.seek(0)
         return self.out.read()
 
     def stderr(self):
-        self.err.flush()
         self.err.seek(0)
         return self.err.read()
 
@@ -121,21 +104,21 @@ class Program:
 
     def wait_output(self, text, timeout=10.0):
         end = time.time() + timeout
-        while time.time() < end:
-            if text in self.stdout():
-                return
+        while text not in self.stdout():
+            if time.time() > end:
+                raise AssertionError("%r never printed; output:\n%s" % (text, self.stdout()))
             time.sleep(0.1)
-        raise AssertionError("%r never printed; output:\n%s" % (text, self.stdout()))
 
     def screenshot(self, name):
         """Saves OUT_DIR/name.png and returns the window's pixels as (width, height, rgb bytes)."""
         os.makedirs(OUT_DIR, exist_ok=True)
-        xwd = os.path.join(OUT_DIR, name + ".xwd")
-        run("xwd", "-silent", "-id", self.window, "-out", xwd)
-        run("convert", xwd, os.path.join(OUT_DIR, name + ".png"))
-        ppm = subprocess.run(["convert", xwd, "ppm:-"], check=True, capture_output=True).stdout
-        os.remove(xwd)
-        return parse_ppm(ppm)
+        xwd = subprocess.run(["xwd", "-silent", "-id", self.window], check=True, capture_output=True).stdout
+        png = os.path.join(OUT_DIR, name + ".png")
+        ppm = subprocess.run(["convert", "xwd:-", "-strip", "-write", png, "ppm:-"], input=xwd, check=True,
+                             capture_output=True).stdout
+        _, size, _, rgb = ppm.split(b"\n", 3)  # P6, width and height, 255, the pixels
+        w, h = (int(v) for v in size.split())
+        return w, h, rgb
 
     def screenshot_when(self, name, ready, timeout=10.0):
         """Screenshots until ready(image) holds or timeout seconds pass (a loaded machine may draw
@@ -156,29 +139,20 @@ class Program:
 def menus():
     """(x, y, width, height) on the screen of each freeglut menu that is shown."""
     shown = []
-    for line in run("xwininfo", "-root", "-children").splitlines():
-        if '"freeglut menu"' not in line:
-            continue
-        info = run("xwininfo", "-id", line.split()[0])
-        if "IsViewable" not in info:
-            continue
-        field = {}
-        for l in info.splitlines():
-            key, _, value = l.strip().partition(":")
-            field[key] = value.strip()
-        shown.append(tuple(int(field[k]) for k in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height")))
+    for menu in run("xdotool", "search", "--onlyvisible", "--name", "freeglut menu", check=False).split():
+        field = dict(l.split("=") for l in run("xdotool", "getwindowgeometry", "--shell", menu).splitlines())
+        shown.append(tuple(int(field[k]) for k in ("X", "Y", "WIDTH", "HEIGHT")))
     return shown
 
 
 def wait_menus(n, timeout=5.0):
     """Waits until n menus are shown; returns their geometries."""
     end = time.time() + timeout
-    while time.time() < end:
-        shown = menus()
-        if len(shown) >= n:
-            return shown
+    while len(menus()) < n:
+        if time.time() > end:
+            raise AssertionError("%d menu(s) expected on the screen, saw %r" % (n, menus()))
         time.sleep(0.1)
-    raise AssertionError("%d menu(s) expected on the screen, saw %r" % (n, menus()))
+    return menus()
 
 
 def entry_y(menu, index, entries):
@@ -190,28 +164,9 @@ def entry_y(menu, index, entries):
 def glide(start, end, steps=8):
     """Moves the pointer from start to end in small steps, so every entry on the way sees it."""
     for i in range(1, steps + 1):
-        x = start[0] + (end[0] - start[0]) * i // steps
-        y = start[1] + (end[1] - start[1]) * i // steps
-        run("xdotool", "mousemove", str(x), str(y))
+        run("xdotool", "mousemove", str(start[0] + (end[0] - start[0]) * i // steps),
+            str(start[1] + (end[1] - start[1]) * i // steps))
         time.sleep(0.04)
-
-
-def parse_ppm(data):
-    """(width, height, rgb bytes) of a binary P6 image with maxval 255."""
-    fields, i = [], 2
-    while len(fields) < 3:
-        while data[i : i + 1].isspace():
-            i += 1
-        if data[i : i + 1] == b"#":  # a header comment (convert writes the window name there)
-            i = data.index(b"\n", i)
-            continue
-        j = i
-        while not data[j : j + 1].isspace():
-            j += 1
-        fields.append(int(data[i:j]))
-        i = j
-    w, h, _ = fields
-    return w, h, data[i + 1 : i + 1 + w * h * 3]
 
 
 def pixel(image, x, y):
@@ -224,22 +179,16 @@ def count(image, pred, box=None):
     """How many pixels in box (x0, y0, x1, y1), or the whole image, satisfy pred(r, g, b)."""
     w, h, rgb = image
     x0, y0, x1, y1 = box or (0, 0, w, h)
-    n = 0
-    for yy in range(y0, y1):
-        for xx in range(x0, x1):
-            k = (yy * w + xx) * 3
-            if pred(rgb[k], rgb[k + 1], rgb[k + 2]):
-                n += 1
-    return n
+    rows = (range((y * w + x0) * 3, (y * w + x1) * 3, 3) for y in range(y0, y1))
+    return sum(1 for row in rows for k in row if pred(rgb[k], rgb[k + 1], rgb[k + 2]))
 
 
 def main(tests):
     """Runs each test function with the binary path from argv; prints a summary; exits non-zero on failure."""
     binary = sys.argv[1]
     failed = 0
-    # Xvfb resets itself whenever its last client leaves, and refuses connections while it does: a
-    # program started just after another one ended could then not open the display. One idle client
-    # held for the whole run keeps the server from resetting.
+    # Xvfb resets itself whenever its last client leaves, refusing connections meanwhile: one idle
+    # client held for the whole run keeps a program started just after another from failing.
     keeper = subprocess.Popen(["xdotool", "sleep", "100000"])
     try:
         for test in tests:
