@@ -65,9 +65,12 @@ class Screen:
         self.known = {}
 
     def grab(self):
+        """The pixels of PANE as (width, height, rgb bytes)."""
         x0, y0, x1, y1 = PANE
-        cmd = "xwd -silent -id %s | convert xwd:- -crop %dx%d+%d+%d ppm:-" % (self.p.window, x1 - x0, y1 - y0, x0, y0)
-        return harness.parse_ppm(subprocess.run(cmd, shell=True, check=True, capture_output=True).stdout)
+        cmd = "xwd -silent -id %s | convert xwd:- -strip -crop %dx%d+%d+%d ppm:-" % (self.p.window, x1 - x0, y1 - y0, x0, y0)
+        _, size, _, rgb = subprocess.run(cmd, shell=True, check=True, capture_output=True).stdout.split(b"\n", 3)
+        w, h = (int(v) for v in size.split())
+        return w, h, rgb
 
     def learn(self):
         lines = glyphs(self.grab())
