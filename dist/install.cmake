@@ -3,6 +3,7 @@
 # The program reads data/ relative to its working directory, so the installed command is a launcher:
 #   PREFIX/bin/rendezvous                        script: cd to the data's folder, exec the program
 #   PREFIX/libexec/rendezvous/rendezvous         the program
+#   PREFIX/bin/rendezvous-plan                   the planner, which takes a scenario file's path
 #   PREFIX/share/rendezvous/data/                scenarios, models, help page
 #   PREFIX/share/applications/rendezvous.desktop menu entry
 #   PREFIX/share/icons/hicolor/scalable/apps/rendezvous.svg   icon (tools/make_icon.py)
@@ -29,6 +30,7 @@ add_custom_target(manpage ALL DEPENDS ${CMAKE_BINARY_DIR}/dist/rendezvous.6.gz)
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
     GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 install(TARGETS rendezvous RUNTIME DESTINATION ${RENDEZVOUS_EXE_DIR})
+install(TARGETS rendezvous-plan RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(PROGRAMS ${CMAKE_BINARY_DIR}/dist/rendezvous DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/data DESTINATION ${RENDEZVOUS_DATA_DIR})
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/rendezvous.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)

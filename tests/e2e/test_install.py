@@ -41,6 +41,10 @@ def test_installed_program_starts_anywhere(binary):
     # The launcher hands its arguments to the program, whose GLUT then fails on this display.
     bad = subprocess.run([command, "-display", ":99999"], cwd="/", capture_output=True, text=True, timeout=30)
     assert bad.returncode == 1 and "':99999'" in bad.stderr, bad.stderr
+    # The planner is installed beside it and reads the installed scenarios.
+    plan = subprocess.run([os.path.join(STAGE, "usr/bin/rendezvous-plan"), "--keys",
+                           os.path.join(STAGE, "usr/share/rendezvous/data/fo3.in")], capture_output=True, text=True)
+    assert plan.returncode == 0 and " Left " in plan.stdout, plan.stderr  # 0: the plan docks
 
     share = os.path.join(STAGE, "usr/share")
     entry = os.path.join(share, "applications/rendezvous.desktop")
