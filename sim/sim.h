@@ -3,8 +3,8 @@
 //
 // State: everything below is process-wide with one instance. The reset `raz` (scenario.cpp) owns the
 // history arrays `x`, `y`, `z` and alone resizes them. Writers: `raz` and `nextD` move the chaser,
-// the thruster keys set `px`/`py`/`pz` and spend `pc` through `fire`, `clampReserve` (called by the gauge each
-// frame) clamps `pc` and `p`, `collision` sets `coll` and stops `tcalc`, the menus pick `nomfichier`.
+// the thruster keys set `px`/`py`/`pz` and spend `pc` through `fire`, `clampReserve` (called by the gauge
+// each frame) clamps `pc` and `p`, `collision` sets `coll` and stops `tcalc`, the menus pick `nomfichier`.
 // All of it runs on the one GUI thread, so nothing is locked.
 //
 // The names live in namespace `sim` because `pause`, `X`, `t` and friends would otherwise collide
@@ -17,13 +17,13 @@ namespace sim {
 
 // Scenario parameters, filled by Lit2 from a scenario file.
 struct ParaPhy {
-    double dt = 0.0;    // integration sub-step
-    int nx = 0;         // history length: each history array holds nx + 1 samples
-    double Omega = 0.0; // orbital rate of the target
-    double trois = 0.0; // coefficient of the Omega^2 X term (3 in the Hill equations)
+    double dt = 0.0;                        // integration sub-step
+    int nx = 0;                             // history length: each history array holds nx + 1 samples
+    double Omega = 0.0;                     // orbital rate of the target
+    double trois = 0.0;                     // coefficient of the Omega^2 X term (3 in the Hill equations)
     double X0 = 0.0, Y0 = 0.0, Z0 = 0.0;    // start position
     double Xp0 = 0.0, Yp0 = 0.0, Zp0 = 0.0; // start velocity
-    double p = 0.0;     // acceleration one thruster key gives to its axis
+    double p = 0.0;                         // acceleration one thruster key gives to its axis
 };
 
 extern ParaPhy para_phy; // the scenario in force
