@@ -1035,8 +1035,8 @@ void glmWriteOBJ(GlmModel* model, const char* filename, unsigned mode) {
         "glmWriteOBJ() warning: flat normal output requested with no facet normals defined.\n",
         "glmWriteOBJ() warning: smooth normal output requested with no normals defined.\n",
         "glmWriteOBJ() warning: texture coordinate output requested with no texture coordinates defined.\n",
-        "glmWriteOBJ() warning: flat normal output requested and smooth normal output requested (using "
-        "smooth).\n",
+        ("glmWriteOBJ() warning: flat normal output requested and smooth normal output requested (using "
+         "smooth).\n"),
         "glmWriteOBJ() warning: color output requested with no colors (materials) defined.\n",
         "glmWriteOBJ() warning: material output requested with no materials defined.\n",
         "glmWriteOBJ() warning: color and material output requested outputting only materials.\n"};
