@@ -475,7 +475,8 @@ const char* countDigitTokens(const char* p, unsigned& tokens) {
         const Bytes16 b = classify16(p);
         unsigned starts = ~(b.blank | b.end) & ((b.blank << 1) | before) & 0xFFFF;
         const unsigned stop = b.end | (starts & ~b.digit);
-        tokens += unsigned(__builtin_popcount(stop ? starts & ((stop & -stop) - 1) : starts));
+        for (unsigned s = stop ? starts & ((stop & -stop) - 1) : starts; s; s &= s - 1)
+            tokens++; // a loop: without the POPCNT instruction __builtin_popcount is a library call
         if (stop)
             return p + __builtin_ctz(stop);
         before = b.blank >> 15;
