@@ -86,8 +86,9 @@ void glmNormalize(float* v) {
     glmAssert(v);
     const float length = float(std::sqrt(double(v[0] * v[0] + v[1] * v[1] + v[2] * v[2])));
     // Only a degenerate triangle has a zero normal; it stays zero rather than turning into NaNs.
-    for (int a = 0; a < 3 && length != 0.0f; a++)
-        v[a] /= length;
+    if (length != 0.0f)
+        for (int a = 0; a < 3; a++)
+            v[a] /= length;
 }
 
 int glmEqual(const float* u, const float* v, float epsilon) {
