@@ -1,5 +1,5 @@
-// The fuzz targets hand their input to readers that take a path: each process writes it to files in
-// a private directory, in memory where /dev/shm exists, removed again when the process ends.
+// The fuzz targets hand their input to readers that take a path: each process writes it to files in a
+// private directory, in memory where /dev/shm exists, removed with them when the process ends.
 #pragma once
 
 #include <unistd.h>
@@ -7,47 +7,30 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
-#include <vector>
 
 namespace fuzz {
 
-// The directory and the files made in it. Never destroyed: the exit handler that removes them runs
+// The private directory, made on first use. Never destroyed: the exit handler that removes it runs
 // after the static objects are gone.
-struct Files {
-    std::string dir;
-    std::vector<std::string> made;
-};
-
-inline Files& files() {
-    static Files* const all = [] {
-        Files* f = new Files;
+inline const std::string& dir() {
+    static const std::string* const made = [] {
         for (const char* base : {"/dev/shm", "/tmp"}) {
             std::string pattern = std::string(base) + "/rendezvous-fuzz-XXXXXX";
             if (mkdtemp(&pattern[0])) {
-                f->dir = pattern + "/";
-                break;
+                std::atexit([] { std::filesystem::remove_all(dir()); });
+                return new std::string(pattern + "/");
             }
         }
-        if (f->dir.empty()) {
-            perror("fuzz: no temporary directory");
-            abort();
-        }
-        std::atexit([] {
-            for (const std::string& made : files().made)
-                unlink(made.c_str());
-            rmdir(files().dir.c_str());
-        });
-        return f;
+        perror("fuzz: no temporary directory");
+        abort();
     }();
-    return *all;
+    return *made;
 }
 
-// The path of `name` in the private directory; the file is removed at exit.
 inline std::string path(const char* name) {
-    Files& f = files();
-    f.made.push_back(f.dir + name);
-    return f.made.back();
+    return dir() + name;
 }
 
 // Replaces the file's contents by the bytes [data, data + size).

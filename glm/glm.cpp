@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cmath>
 #include <cstdint>
@@ -56,9 +57,7 @@ static std::string glmEscape(const std::string& text) {
     return out;
 }
 
-// ============================================================================================
-// Helpers, lookups, release and the model's consistency
-// ============================================================================================
+// ==== Helpers, lookups, release and the model's consistency ======================================
 
 float glmMax(float a, float b) {
     return b > a ? b : a;
@@ -87,11 +86,9 @@ void glmNormalize(float* v) {
     glmAssert(v);
     const float length = float(std::sqrt(double(v[0] * v[0] + v[1] * v[1] + v[2] * v[2])));
     // Only a degenerate triangle has a zero normal; it stays zero rather than turning into NaNs.
-    if (length == 0.0f)
-        return;
-    v[0] /= length;
-    v[1] /= length;
-    v[2] /= length;
+    if (length != 0.0f)
+        for (int a = 0; a < 3; a++)
+            v[a] /= length;
 }
 
 int glmEqual(const float* u, const float* v, float epsilon) {
@@ -106,16 +103,15 @@ GlmGroup* glmFindGroup(GlmModel* model, const char* name) {
     return nullptr;
 }
 
+// A new group at the head of the list.
+static GlmGroup* glmNewGroup(GlmModel* model, std::string name) {
+    model->groupcount++;
+    return model->groups = new GlmGroup{std::move(name), 0, {}, 0, model->groups};
+}
+
 GlmGroup* glmAddGroup(GlmModel* model, const char* name) {
     GlmGroup* group = glmFindGroup(model, name);
-    if (group)
-        return group;
-    group = new GlmGroup;
-    group->name = name;
-    group->next = model->groups;
-    model->groups = group;
-    model->groupcount++;
-    return group;
+    return group ? group : glmNewGroup(model, name);
 }
 
 unsigned glmFindMaterial(GlmModel* model, const char* name) {
@@ -134,21 +130,15 @@ std::string glmDirName(const char* path) {
 
 void glmDelete(GlmModel* model) {
     glmAssert(model);
-    GlmGroup* group = model->groups;
-    while (group) {
-        GlmGroup* next = group->next;
-        delete group;
-        group = next;
-    }
+    for (GlmGroup* group = model->groups; group;)
+        delete std::exchange(group, group->next); // the group, once its successor is taken
     delete model;
 }
 
 // The entries of an array of `per` floats indexed from 1: none when it is empty, and SIZE_MAX when
 // it is not slot 0 plus whole entries.
 static size_t glmEntries(const std::vector<float>& array, size_t per) {
-    if (array.empty())
-        return 0;
-    return array.size() % per == 0 ? array.size() / per - 1 : SIZE_MAX;
+    return array.empty() ? 0 : array.size() % per == 0 ? array.size() / per - 1 : SIZE_MAX;
 }
 
 // The record keeps each count beside its array, and its triangles and groups hold indices into
@@ -187,10 +177,8 @@ static void glmCheck(const GlmModel* model, unsigned follows) {
     }
 }
 
-// ============================================================================================
-// Reading: MTL and OBJ
-// ============================================================================================
-//
+// ==== Reading: MTL and OBJ =======================================================================
+
 // Both readers work on runs of whole lines in memory, each ending with a '\n' and followed by at
 // least glmPadding readable bytes, so that scans stop at a line end without a bounds test and take 8
 // or 16 bytes at a step. A statement takes its numbers or name from its own line; only a face runs
@@ -345,14 +333,15 @@ const char* readFloats(const char* p, float* out, int n, bool allZero) {
     return p;
 }
 
-// Opens a file to read and gives its size, or -1. Only a regular file will do: a FIFO, a device
-// such as /dev/zero or a directory would block or never end. Opened without blocking, so that a FIFO
-// is refused rather than waited on.
+// Opens a file to read and gives its size, or -1 with errno set, 0 for a file that is not a regular
+// one. Only a regular file will do: a FIFO, a device such as /dev/zero or a directory would block or
+// never end. Opened without blocking, so that a FIFO is refused rather than waited on.
 int openRegular(const char* path, size_t& size) {
     const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     struct stat st;
     if (fd >= 0 && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
         close(fd);
+        errno = 0;
         return -1;
     }
     size = fd >= 0 ? size_t(st.st_size) : 0;
@@ -488,7 +477,7 @@ const char* countDigitTokens(const char* p, unsigned& tokens) {
         unsigned starts = ~(b.blank | b.end) & ((b.blank << 1) | before) & 0xFFFF;
         const unsigned stop = b.end | (starts & ~b.digit);
         for (unsigned s = stop ? starts & ((stop & -stop) - 1) : starts; s; s &= s - 1)
-            tokens++;
+            tokens++; // a loop: without the POPCNT instruction __builtin_popcount is a library call
         if (stop)
             return p + __builtin_ctz(stop);
         before = b.blank >> 15;
@@ -531,8 +520,7 @@ const char* vector(ObjReader& r, const char* k, const char* ke) {
     float xyz[3];
     const int n = second == 't' ? 2 : 3;
     ke = readFloats(ke, xyz, n, true);
-    for (int i = 0; i < n; i++)
-        array.push_back(xyz[i]);
+    array.insert(array.end(), xyz, xyz + n);
     return ke;
 }
 
@@ -548,13 +536,8 @@ void group(ObjReader& r, const char* ke) {
     const char* le = lineEnd(ke);
     std::string name(ke, le > ke && le[-1] == '\r' ? le - 1 : le);
     GlmGroup*& group = r.byname[name];
-    if (!group) {
-        group = new GlmGroup;
-        group->name = std::move(name);
-        group->next = r.model->groups;
-        r.model->groups = group;
-        r.model->groupcount++;
-    }
+    if (!group)
+        group = glmNewGroup(r.model, std::move(name));
     r.group = group;
     r.groupAt.push_back(group);
 }
@@ -779,9 +762,7 @@ GlmModel* glmReadOBJ(const char* filename) {
     return owned.release();
 }
 
-// ============================================================================================
-// Normals
-// ============================================================================================
+// ==== Normals ====================================================================================
 
 void glmFacetNormals(GlmModel* model) {
     glmAssert(model);
@@ -809,8 +790,7 @@ void glmVertexNormals(GlmModel* model, float angle) {
     glmAssertArray(model->facetnorms);
     glmCheck(model, FollowVertices | FollowFacets);
     const float threshold = float(std::cos(angle * 3.141592653589793 / 180.0));
-    const unsigned vertexcount = model->vertexcount;
-    const unsigned trianglecount = model->trianglecount;
+    const unsigned vertexcount = model->vertexcount, trianglecount = model->trianglecount;
     GlmTriangle* triangles = model->triangles.data();
     const float* facetnorms = model->facetnorms.data();
 
@@ -845,12 +825,10 @@ void glmVertexNormals(GlmModel* model, float angle) {
         for (unsigned u = b; u < e; u++) {
             const float* n = &facetnorms[3 * size_t(triangles[use[u] / 3].facetnormindex)];
             averaged[u - b] = glmDot(n, reference) > threshold;
-            if (averaged[u - b]) {
-                sum[0] += n[0];
-                sum[1] += n[1];
-                sum[2] += n[2];
-                any = true;
-            }
+            if (averaged[u - b])
+                for (int a = 0; a < 3; a++)
+                    sum[a] += n[a];
+            any = any || averaged[u - b];
         }
         unsigned shared = 0;
         if (any) {
@@ -875,17 +853,16 @@ void glmVertexNormals(GlmModel* model, float angle) {
     model->normals.assign(normals.begin(), normals.begin() + 3 * size_t(slot));
 }
 
-// ============================================================================================
-// Bounds, unitize and scale
-// ============================================================================================
+// ==== Bounds, unitize and scale ==================================================================
 
 namespace {
 
-// The largest and smallest coordinate on each axis, from vertex 1 on, and the spans |max| + |min|.
+// The largest and smallest coordinate on each axis, from vertex 1 on, and the spans |max| + |min|;
+// all zero for a model without vertices.
 void glmSpans(const GlmModel* model, float* maxv, float* minv, float* spans) {
     const float* v = model->vertices.data();
     for (int a = 0; a < 3; a++)
-        maxv[a] = minv[a] = v[3 + a];
+        maxv[a] = minv[a] = model->vertexcount ? v[3 + a] : 0.0f;
     for (unsigned i = 2; i <= model->vertexcount; i++)
         for (int a = 0; a < 3; a++) {
             if (maxv[a] < v[3 * size_t(i) + a])
@@ -903,23 +880,19 @@ float glmUnitize(GlmModel* model) {
     glmAssert(model);
     glmAssertArray(model->vertices);
     glmCheck(model, 0);
-    if (model->vertexcount == 0) // nothing to centre or scale
-        return 1.0f;
     float maxv[3], minv[3], spans[3];
     glmSpans(model, maxv, minv, spans);
     float centre[3];
     for (int a = 0; a < 3; a++)
         centre[a] = float(double(maxv[a] + minv[a]) / 2.0);
-    // A model without extent (one point) is only centred: its factor stays 1 rather than infinite.
+    // A model without extent (one point, or none) is only centred: its factor stays 1, not infinite.
     float scale = float(2.0 / double(glmMax(glmMax(spans[0], spans[1]), spans[2])));
     if (!std::isfinite(scale))
         scale = 1.0f;
     float* v = model->vertices.data();
     for (size_t i = 1; i <= model->vertexcount; i++)
-        for (int a = 0; a < 3; a++) {
-            v[3 * i + a] -= centre[a];
-            v[3 * i + a] *= scale;
-        }
+        for (int a = 0; a < 3; a++)
+            v[3 * i + a] = (v[3 * i + a] - centre[a]) * scale;
     return scale;
 }
 
@@ -928,10 +901,6 @@ void glmDimensions(GlmModel* model, float* dimensions) {
     glmAssertArray(model->vertices);
     glmAssert(dimensions);
     glmCheck(model, 0);
-    if (model->vertexcount == 0) {
-        dimensions[0] = dimensions[1] = dimensions[2] = 0.0f;
-        return;
-    }
     float maxv[3], minv[3];
     glmSpans(model, maxv, minv, dimensions);
 }
@@ -944,35 +913,27 @@ void glmScale(GlmModel* model, float scale) {
             v[3 * i + a] *= scale;
 }
 
-// ============================================================================================
-// Drawing and display lists
-// ============================================================================================
+// ==== Drawing and display lists ==================================================================
 
 // Drops the parts of a drawing or writing request that the model cannot satisfy, in this order,
 // printing the caller's text for each: no facet normals, no normals, no texture coordinates, flat and
 // smooth both asked (smooth wins), no materials for colour, none for materials, colour and material
 // both asked (material wins).
 static unsigned glmReconcile(const GlmModel* model, unsigned mode, const char* const (&says)[7]) {
-    const bool lacks[7] = {model->facetnorms.empty(),
-                           model->normals.empty(),
-                           model->texcoords.empty(),
-                           true,
-                           model->materials.empty(),
-                           model->materials.empty(),
-                           true};
-    const unsigned wants[7] = {GlmModeFlat,
-                               GlmModeSmooth,
-                               GlmModeTexture,
-                               GlmModeFlat | GlmModeSmooth,
-                               GlmModeColor,
-                               GlmModeMaterial,
-                               GlmModeColor | GlmModeMaterial};
-    const unsigned drops[7] = {GlmModeFlat,  GlmModeSmooth,   GlmModeTexture, GlmModeFlat,
-                               GlmModeColor, GlmModeMaterial, GlmModeColor};
+    const struct {
+        bool lacks;
+        unsigned wants, drops;
+    } rules[7] = {{model->facetnorms.empty(), GlmModeFlat, GlmModeFlat},
+                  {model->normals.empty(), GlmModeSmooth, GlmModeSmooth},
+                  {model->texcoords.empty(), GlmModeTexture, GlmModeTexture},
+                  {true, GlmModeFlat | GlmModeSmooth, GlmModeFlat},
+                  {model->materials.empty(), GlmModeColor, GlmModeColor},
+                  {model->materials.empty(), GlmModeMaterial, GlmModeMaterial},
+                  {true, GlmModeColor | GlmModeMaterial, GlmModeColor}};
     for (int k = 0; k < 7; k++)
-        if (lacks[k] && (mode & wants[k]) == wants[k]) {
+        if (rules[k].lacks && (mode & rules[k].wants) == rules[k].wants) {
             fputs(says[k], stdout);
-            mode &= ~drops[k];
+            mode &= ~rules[k].drops;
         }
     return mode;
 }
@@ -997,10 +958,6 @@ void glmDraw(GlmModel* model, unsigned mode) {
     else if (mode & GlmModeMaterial)
         glDisable(GL_COLOR_MATERIAL);
 
-    const float* vertices = model->vertices.data();
-    const float* normals = model->normals.data();
-    const float* texcoords = model->texcoords.data();
-    const float* facetnorms = model->facetnorms.data();
     for (const GlmGroup* group = model->groups; group; group = group->next) {
         if (mode & (GlmModeMaterial | GlmModeColor)) {
             const GlmMaterial& material = model->materials[group->material];
@@ -1017,13 +974,13 @@ void glmDraw(GlmModel* model, unsigned mode) {
         for (unsigned i = 0; i < group->trianglecount; i++) {
             const GlmTriangle& t = model->triangles[group->triangles[i]];
             if (mode & GlmModeFlat)
-                glNormal3fv(&facetnorms[3 * size_t(t.facetnormindex)]);
+                glNormal3fv(&model->facetnorms[3 * size_t(t.facetnormindex)]);
             for (int corner = 0; corner < 3; corner++) {
                 if (mode & GlmModeSmooth)
-                    glNormal3fv(&normals[3 * size_t(t.normalindices[corner])]);
+                    glNormal3fv(&model->normals[3 * size_t(t.normalindices[corner])]);
                 if (mode & GlmModeTexture)
-                    glTexCoord2fv(&texcoords[2 * size_t(t.texcoordindices[corner])]);
-                glVertex3fv(&vertices[3 * size_t(t.vertexindices[corner])]);
+                    glTexCoord2fv(&model->texcoords[2 * size_t(t.texcoordindices[corner])]);
+                glVertex3fv(&model->vertices[3 * size_t(t.vertexindices[corner])]);
             }
         }
         glEnd();
@@ -1038,55 +995,50 @@ unsigned glmList(GlmModel* model, unsigned mode) {
     return list;
 }
 
-// ============================================================================================
-// Writing: OBJ and MTL
-// ============================================================================================
+// ==== Writing: OBJ and MTL =======================================================================
 
 // The lines that open every file the library writes, after the one that names its kind.
 static const char* const glmCredits = "#  \n#  GLM library\n#  Rendezvous simulator, model library\n"
                                       "#  Written by the simulator's developers\n"
                                       "#  Shipped with the simulator's sources\n#  \n";
 
-// Drops the parts of an output request the model cannot satisfy, warning about each, in this order.
-
 // One face line. With flat normals and texture coordinates together the corners take the
 // vertex/texture/normal form with the facet normal at every corner, which the reader takes back.
 static void glmWriteFace(FILE* file, const GlmTriangle& t, unsigned mode) {
-    const unsigned* v = t.vertexindices;
-    const unsigned* vt = t.texcoordindices;
-    const unsigned* vn = t.normalindices;
-    const unsigned fn = t.facetnormindex;
-    const bool texture = mode & GlmModeTexture;
-    if ((mode & GlmModeSmooth) && texture)
-        fprintf(file, "f %u/%u/%u %u/%u/%u %u/%u/%u\n", v[0], vt[0], vn[0], v[1], vt[1], vn[1], v[2], vt[2],
-                vn[2]);
-    else if ((mode & GlmModeFlat) && texture)
-        fprintf(file, "f %u/%u/%u %u/%u/%u %u/%u/%u\n", v[0], vt[0], fn, v[1], vt[1], fn, v[2], vt[2], fn);
-    else if (texture)
-        fprintf(file, "f %u/%u %u/%u %u/%u\n", v[0], vt[0], v[1], vt[1], v[2], vt[2]);
-    else if (mode & GlmModeSmooth)
-        fprintf(file, "f %u//%u %u//%u %u//%u\n", v[0], vn[0], v[1], vn[1], v[2], vn[2]);
-    else if (mode & GlmModeFlat)
-        fprintf(file, "f %u//%u %u//%u %u//%u\n", v[0], fn, v[1], fn, v[2], fn);
-    else
-        fprintf(file, "f %u %u %u\n", v[0], v[1], v[2]);
+    const unsigned facet[3] = {t.facetnormindex, t.facetnormindex, t.facetnormindex};
+    const unsigned* n = mode & GlmModeSmooth ? t.normalindices : mode & GlmModeFlat ? facet : nullptr;
+    fputc('f', file);
+    for (int k = 0; k < 3; k++) {
+        fprintf(file, " %u", t.vertexindices[k]);
+        if (mode & GlmModeTexture)
+            fprintf(file, "/%u", t.texcoordindices[k]);
+        if (n)
+            fprintf(file, mode & GlmModeTexture ? "/%u" : "//%u", n[k]);
+    }
+    fputc('\n', file);
 }
 
-// Entries 1..count of a 3-float array as "<tag> x y z" lines.
-static void glmWriteVectors(FILE* file, const char* tag, unsigned count, const std::vector<float>& array) {
-    for (unsigned i = 1; i <= count; i++)
-        fprintf(file, "%s %f %f %f\n", tag, array[3 * i], array[3 * i + 1], array[3 * i + 2]);
+// A blank line, "# <count> <what>", then entries 1..count of an array of `per` floats as lines
+// "<tag> x y z", or "<tag> u v".
+static void glmWriteArray(FILE* file, const char* what, const char* tag, unsigned count, size_t per,
+                          const std::vector<float>& array) {
+    fprintf(file, "\n# %u %s\n", count, what);
+    for (size_t i = per; i < per * (size_t(count) + 1); i += per) {
+        fputs(tag, file);
+        for (size_t k = i; k < i + per; k++)
+            fprintf(file, " %f", array[k]);
+        fputc('\n', file);
+    }
 }
 
 void glmWriteOBJ(GlmModel* model, const char* filename, unsigned mode) {
-    glmAssert(model);
     glmCheck(model, FollowGroups);
     static const char* const says[7] = {
         "glmWriteOBJ() warning: flat normal output requested with no facet normals defined.\n",
         "glmWriteOBJ() warning: smooth normal output requested with no normals defined.\n",
         "glmWriteOBJ() warning: texture coordinate output requested with no texture coordinates defined.\n",
-        "glmWriteOBJ() warning: flat normal output requested and smooth normal output requested (using "
-        "smooth).\n",
+        ("glmWriteOBJ() warning: flat normal output requested and smooth normal output requested (using "
+         "smooth).\n"),
         "glmWriteOBJ() warning: color output requested with no colors (materials) defined.\n",
         "glmWriteOBJ() warning: material output requested with no materials defined.\n",
         "glmWriteOBJ() warning: color and material output requested outputting only materials.\n"};
@@ -1104,31 +1056,14 @@ void glmWriteOBJ(GlmModel* model, const char* filename, unsigned mode) {
         glmWriteMTL(model, filename, model->mtllib.c_str());
     }
 
-    fprintf(file, "\n");
-    fprintf(file, "# %u vertices\n", model->vertexcount);
-    glmWriteVectors(file, "v", model->vertexcount, model->vertices);
-
-    if (mode & GlmModeSmooth) {
-        fprintf(file, "\n");
-        fprintf(file, "# %u normals\n", model->normalcount);
-        glmWriteVectors(file, "vn", model->normalcount, model->normals);
-    } else if (mode & GlmModeFlat) {
-        fprintf(file, "\n");
-        fprintf(file, "# %u normals\n", model->facetnormcount);
-        glmWriteVectors(file, "vn", model->facetnormcount, model->facetnorms);
-    }
-
-    if (mode & GlmModeTexture) {
-        fprintf(file, "\n");
-        fprintf(file, "# %u texcoords\n", model->texcoordcount);
-        for (unsigned i = 1; i <= model->texcoordcount; i++)
-            fprintf(file, "vt %f %f\n", model->texcoords[2 * i], model->texcoords[2 * i + 1]);
-    }
-
-    fprintf(file, "\n");
-    fprintf(file, "# %u groups\n", model->groupcount);
-    fprintf(file, "# %u faces (triangles)\n", model->trianglecount);
-    fprintf(file, "\n");
+    glmWriteArray(file, "vertices", "v", model->vertexcount, 3, model->vertices);
+    if (mode & GlmModeSmooth)
+        glmWriteArray(file, "normals", "vn", model->normalcount, 3, model->normals);
+    else if (mode & GlmModeFlat)
+        glmWriteArray(file, "normals", "vn", model->facetnormcount, 3, model->facetnorms);
+    if (mode & GlmModeTexture)
+        glmWriteArray(file, "texcoords", "vt", model->texcoordcount, 2, model->texcoords);
+    fprintf(file, "\n# %u groups\n# %u faces (triangles)\n\n", model->groupcount, model->trianglecount);
 
     for (const GlmGroup* group = model->groups; group; group = group->next) {
         fprintf(file, "g %s\n", group->name.c_str());
@@ -1158,15 +1093,12 @@ void glmWriteMTL(GlmModel* model, const char* modelpath, const char* mtllibname)
         fprintf(file, "Kd %f %f %f\n", m.diffuse[0], m.diffuse[1], m.diffuse[2]);
         fprintf(file, "Ks %f %f %f\n", m.specular[0], m.specular[1], m.specular[2]);
         // Back from the OpenGL range 0..128 to the file's 0..1000.
-        fprintf(file, "Ns %f\n", m.shininess / 128.0 * 1000.0);
-        fprintf(file, "\n");
+        fprintf(file, "Ns %f\n\n", m.shininess / 128.0 * 1000.0);
     }
     fclose(file);
 }
 
-// ============================================================================================
-// Texture coordinates
-// ============================================================================================
+// ==== Texture coordinates ========================================================================
 
 // Points every corner of every grouped triangle at the texture coordinate of its vertex, or of its
 // normal.
@@ -1180,7 +1112,6 @@ static void glmPointTexcoords(GlmModel* model, bool fromNormals) {
 }
 
 void glmLinearTexture(GlmModel* model) {
-    glmAssert(model);
     glmCheck(model, FollowGroups);
     // A model without extent (every vertex at the origin) would give an infinite scale; it maps to the
     // middle of the texture instead. A model without vertices needs no dimensions at all.
@@ -1198,8 +1129,8 @@ void glmLinearTexture(GlmModel* model) {
     for (unsigned i = 1; i <= model->vertexcount; i++) {
         const float xk = model->vertices[3 * i] * k;
         const float zk = model->vertices[3 * i + 2] * k;
-        model->texcoords[2 * i] = static_cast<float>((xk + 1.0) / 2.0);
-        model->texcoords[2 * i + 1] = static_cast<float>((zk + 1.0) / 2.0);
+        model->texcoords[2 * i] = float((xk + 1.0) / 2.0);
+        model->texcoords[2 * i + 1] = float((zk + 1.0) / 2.0);
     }
     glmPointTexcoords(model, false);
 }
@@ -1211,29 +1142,23 @@ void glmSpheremapTexture(GlmModel* model) {
     model->texcoordcount = model->normalcount;
     model->texcoords = std::vector<float>(2 * (size_t(model->texcoordcount) + 1), 0.0f);
     for (unsigned i = 1; i <= model->normalcount; i++) {
-        const float x = model->normals[3 * i];
-        const float y = model->normals[3 * i + 1];
-        const float z = model->normals[3 * i + 2];
-        const float r = static_cast<float>(std::sqrt(static_cast<double>(z * z + y * y)));
-        const float rho = static_cast<float>(std::sqrt(static_cast<double>(r * r + x * x)));
-        float theta = 0.0f;
-        float phi = 0.0f;
+        const float x = model->normals[3 * i], y = model->normals[3 * i + 1], z = model->normals[3 * i + 2];
+        const float r = float(std::sqrt(double(z * z + y * y)));
+        const float rho = float(std::sqrt(double(r * r + x * x)));
+        float theta = 0.0f, phi = 0.0f;
         if (r != 0.0f) {
             // On the axes the angles are fixed constants; the one for y = 0 sits two units in the
             // last place below pi/2, which keeps s just under one half.
-            phi = x == 0.0f ? 1.5707964f : static_cast<float>(std::acos(static_cast<double>(x / rho)));
-            theta = y == 0.0f ? 1.5707961f
-                              : static_cast<float>(std::asin(static_cast<double>(y / r)) + 1.570796325);
+            phi = x == 0.0f ? 1.5707964f : float(std::acos(double(x / rho)));
+            theta = y == 0.0f ? 1.5707961f : float(std::asin(double(y / r)) + 1.570796325);
         }
-        model->texcoords[2 * i] = static_cast<float>(theta / 3.14159265);
-        model->texcoords[2 * i + 1] = static_cast<float>(phi / 3.14159265);
+        model->texcoords[2 * i] = float(theta / 3.14159265);
+        model->texcoords[2 * i + 1] = float(phi / 3.14159265);
     }
     glmPointTexcoords(model, true);
 }
 
-// ============================================================================================
-// Welding and winding
-// ============================================================================================
+// ==== Welding and winding ========================================================================
 
 // Welding finds its candidates through a hash grid instead of comparing every vector with every
 // representative found so far, and still gives exactly the result of that plain search: the
@@ -1275,25 +1200,15 @@ static int64_t glmWeldFloor(double q) {
     return t > q ? t - 1 : t;
 }
 
-// The key of a coordinate's cell along one axis.
-static int64_t glmWeldCell(float v, double width) {
+// The keys of the cells along one axis within `reach` cells of a coordinate: with reach 0 its own
+// cell, with a half and the margin those where a representative matching it may lie.
+static GlmWeldAxis glmWeldCells(float v, double width, double reach) {
     const double q = v / width;
-    if (std::fabs(q) >= glmWeldFar) {
-        uint32_t bits;
-        memcpy(&bits, &v, sizeof bits);
-        return glmWeldExactKey + bits;
-    }
-    return glmWeldFloor(q);
-}
-
-// The cells along one axis where a representative matching the coordinate may lie.
-static GlmWeldAxis glmWeldAxis(float v, double width) {
-    const double q = v / width;
-    if (std::fabs(q) >= glmWeldFar) {
-        const int64_t key = glmWeldCell(v, width);
-        return {key, key};
-    }
-    return {glmWeldFloor(q - 0.5 - glmWeldMargin), glmWeldFloor(q + 0.5 + glmWeldMargin)};
+    if (std::fabs(q) < glmWeldFar)
+        return {glmWeldFloor(q - reach), glmWeldFloor(q + reach)};
+    uint32_t bits;
+    memcpy(&bits, &v, sizeof bits);
+    return {glmWeldExactKey + bits, glmWeldExactKey + bits};
 }
 
 // The cell of a representative, worked out again from its coordinates rather than stored: the
@@ -1301,7 +1216,7 @@ static GlmWeldAxis glmWeldAxis(float v, double width) {
 // miss per lookup.
 static void glmWeldHome(const GlmWeldGrid& grid, unsigned r, int64_t* key) {
     for (int k = 0; k < 3; k++)
-        key[k] = glmWeldCell(grid.reps[3 * size_t(r) + k], grid.width);
+        key[k] = glmWeldCells(grid.reps[3 * size_t(r) + k], grid.width, 0.0).lo;
 }
 
 static uint64_t glmWeldHash(const int64_t* key) {
@@ -1364,7 +1279,7 @@ static unsigned glmWeldInto(const float* vectors, unsigned n, float epsilon, flo
         if (gridded) {
             GlmWeldAxis axis[3];
             for (int k = 0; k < 3; k++)
-                axis[k] = glmWeldAxis(v[k], grid.width);
+                axis[k] = glmWeldCells(v[k], grid.width, 0.5 + glmWeldMargin);
             // The candidate cells' slots are fetched from memory all at once before any is probed:
             // on a large grid each would otherwise be a cache miss of its own, one after the other.
             int64_t keys[27][3];
@@ -1414,19 +1329,14 @@ void glmWeld(GlmModel* model, float epsilon) {
     std::vector<float> welded(3 * (size_t(n) + 1), 0.0f);
     std::vector<unsigned> map(size_t(n) + 1, 0u);
     const unsigned count = glmWeldInto(model->vertices.data(), n, epsilon, welded.data(), map.data());
-
     for (GlmTriangle& t : model->triangles)
         for (unsigned& v : t.vertexindices)
             v = map[v];
-
-    welded.resize(3 * (size_t(count) + 1));
-    welded.shrink_to_fit();
-    model->vertices = std::move(welded);
+    model->vertices = std::vector<float>(welded.begin(), welded.begin() + 3 * (size_t(count) + 1));
     model->vertexcount = count;
 }
 
 void glmReverseWinding(GlmModel* model) {
-    glmAssert(model);
     glmCheck(model, 0);
     for (GlmTriangle& t : model->triangles) {
         std::swap(t.vertexindices[0], t.vertexindices[2]);
@@ -1441,9 +1351,7 @@ void glmReverseWinding(GlmModel* model) {
         model->normals[k] = -model->normals[k];
 }
 
-// ============================================================================================
-// PPM images
-// ============================================================================================
+// ==== PPM images =================================================================================
 
 // Header lines are read at most 69 characters at a time; the rest of a longer line comes back as the
 // next piece, except after the magic and in comments, whose rest is skipped so that digits in a long
@@ -1460,11 +1368,9 @@ static bool glmPpmLine(FILE* file, std::string& line) {
 }
 
 static void glmPpmSkipRest(FILE* file, const std::string& line) {
-    if (line.back() == '\n')
-        return;
-    int c;
-    while ((c = getc(file)) != EOF && c != '\n') {
-    }
+    if (line.back() != '\n')
+        for (int c = getc(file); c != EOF && c != '\n';)
+            c = getc(file);
 }
 
 // Takes up to `want` integers from the start of a header line, as "%d %d %d" would, and returns how
@@ -1472,44 +1378,42 @@ static void glmPpmSkipRest(FILE* file, const std::string& line) {
 // LONG_MIN, which the size checks reject.
 static int glmPpmNumbers(const char* text, long* values, int want) {
     int got = 0;
-    while (got < want) {
-        char* end;
-        const long value = strtol(text, &end, 10);
+    for (char* end; got < want; text = end) {
+        values[got] = strtol(text, &end, 10);
         if (end == text)
             break;
-        values[got++] = value;
-        text = end;
+        got++;
     }
     return got;
 }
 
-// Closes the file and gives the null result of a failed read, once the reason has been printed.
-static unsigned char* glmPpmFail(FILE* file) {
-    fclose(file);
-    return nullptr;
-}
-
 unsigned char* glmReadPPM(const char* name, int* width, int* height) {
-    FILE* file = fopen(name, "rb");
+    // Opened as the model files are: a FIFO or a device, which would block or never end, is refused
+    // like a file that cannot be read, in the words of perror.
+    size_t size;
+    const int fd = openRegular(name, size);
+    const std::unique_ptr<FILE, int (*)(FILE*)> closing(fd >= 0 ? fdopen(fd, "rb") : nullptr, fclose);
+    FILE* file = closing.get();
     if (!file) {
-        perror(name);
+        fprintf(stderr, "%s: %s\n", name, errno ? strerror(errno) : "Not a regular file");
+        if (fd >= 0)
+            close(fd);
         return nullptr;
     }
     std::string line;
     if (!glmPpmLine(file, line) || line.compare(0, 2, "P6") != 0) {
         fprintf(stderr, "%s: Not a raw PPM file\n", name);
-        return glmPpmFail(file);
+        return nullptr;
     }
     glmPpmSkipRest(file, line);
 
     // Width, height and maximum value, spread over the lines in any way. A line that holds no number
     // (blank, stray text) is passed over; a file that ends first is refused.
     long header[3] = {0, 0, 0};
-    int found = 0;
-    while (found < 3) {
+    for (int found = 0; found < 3;) {
         if (!glmPpmLine(file, line)) {
             fprintf(stderr, "%s: PPM header ends before its width, height and maximum value\n", name);
-            return glmPpmFail(file);
+            return nullptr;
         }
         if (line[0] == '#')
             glmPpmSkipRest(file, line);
@@ -1517,42 +1421,29 @@ unsigned char* glmReadPPM(const char* name, int* width, int* height) {
             found += glmPpmNumbers(line.c_str(), header + found, 3 - found);
     }
     // The maximum value is not used: every sample is one byte.
-    const long w = header[0];
-    const long h = header[1];
+    const long w = header[0], h = header[1];
     if (w <= 0 || h <= 0) {
         fprintf(stderr, "%s: PPM image size %ld x %ld is not a positive size\n", name, w, h);
-        return glmPpmFail(file);
+        return nullptr;
     }
     // The byte count must fit an int, so that a caller sizing the texture in int arithmetic cannot
     // overflow either.
     if (w > INT_MAX / 3 / h) {
         fprintf(stderr, "%s: PPM image of %ld x %ld pixels is too large\n", name, w, h);
-        return glmPpmFail(file);
+        return nullptr;
     }
-
-    // The raster is read in chunks of 16 MiB, so that a header announcing more than the file holds costs
-    // at most one chunk more memory than the file itself. A short raster is refused rather than handed
-    // out half empty.
-    const size_t bytes = size_t(w) * size_t(h) * 3;
-    std::vector<unsigned char> raster;
-    while (raster.size() < bytes) {
-        const size_t had = raster.size();
-        raster.resize(had + std::min<size_t>(bytes - had, size_t(1) << 24));
-        const size_t got = fread(raster.data() + had, 1, raster.size() - had, file);
-        raster.resize(had + got);
-        if (got == 0)
-            break;
+    // A raster shorter than the header announces is refused, before anything is allocated when the
+    // file's size already says so.
+    const size_t bytes = size_t(w) * size_t(h) * 3, at = size_t(ftell(file));
+    const size_t held = size > at ? size - at : 0;
+    unsigned char* pixels = held >= bytes ? new unsigned char[bytes] : nullptr;
+    const size_t got = pixels ? fread(pixels, 1, bytes, file) : held;
+    if (got < bytes) {
+        fprintf(stderr, "%s: PPM raster holds %zu of the %zu bytes its header announces\n", name, got, bytes);
+        delete[] pixels;
+        return nullptr;
     }
-    if (raster.size() < bytes) {
-        fprintf(stderr, "%s: PPM raster holds %zu of the %zu bytes its header announces\n", name,
-                raster.size(), bytes);
-        return glmPpmFail(file);
-    }
-    fclose(file);
-
-    unsigned char* pixels = new unsigned char[bytes];
-    std::copy(raster.begin(), raster.end(), pixels);
-    *width = static_cast<int>(w);
-    *height = static_cast<int>(h);
+    *width = int(w);
+    *height = int(h);
     return pixels;
 }

@@ -1,33 +1,64 @@
-// Shared by the model library's tests: reading a data file quietly and showing its triangles and groups.
+// Shared by the model library's tests: files, what a call prints, models read quietly and shown as text.
 #pragma once
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <fstream>
+#include <functional>
 #include <string>
 
 #include "glm.h"
 
 inline std::string dataPath(const std::string& name) {
-    return std::string(TEST_DATA_DIR) + "/" + name;
+    return name[0] == '/' ? name : std::string(TEST_DATA_DIR) + "/" + name;
 }
 
-// Reads tests/data/NAME; what the reader prints on standard output goes to *out when given.
-inline GlmModel* readData(const std::string& name, std::string* out = nullptr, std::string* err = nullptr) {
+// A file of this process in the temporary directory, holding text when given.
+inline std::string tempFile(const std::string& name, const std::string& text = "") {
+    const std::string path = testing::TempDir() + "glm_" + std::to_string(getpid()) + "_" + name;
+    if (!text.empty())
+        std::ofstream(path, std::ios::binary) << text;
+    return path;
+}
+
+// Runs f; returns what it printed on standard output, then on standard error, then " ended N" if it
+// ended the process with status N: glmExit throws here, as in the fuzzers, so that the test goes on.
+inline std::string printed(const std::function<void()>& f) {
+    std::string ended;
+    glmExit = [](int status) { throw status; };
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    GlmModel* model = glmReadOBJ(dataPath(name).c_str());
-    fflush(stdout);
-    fflush(stderr);
-    const std::string o = testing::internal::GetCapturedStdout();
-    const std::string e = testing::internal::GetCapturedStderr();
-    if (out)
-        *out = o;
-    if (err)
-        *err = e;
-    return model;
+    try {
+        f();
+    } catch (int status) {
+        ended = " ended " + std::to_string(status);
+    }
+    glmExit = exit;
+    const std::string out = testing::internal::GetCapturedStdout();
+    return out + testing::internal::GetCapturedStderr() + ended;
 }
 
-// The groups from the head of the list: "name:material:t0,t1,..;" for each.
+// Reads a file of tests/data, or one given by its full path; what the reader said goes to *said.
+inline GlmModel* readData(const std::string& name, std::string* said = nullptr) {
+    GlmModel* m = nullptr;
+    const std::string s = printed([&] { m = glmReadOBJ(dataPath(name).c_str()); });
+    if (said)
+        *said = s;
+    return m;
+}
+
+// The triangles as "v/t/n v/t/n v/t/n;" each, and the groups from the head of the list as
+// "name:material:t0,t1,..;" each.
+inline std::string trianglesOf(const GlmModel* m) {
+    std::string s;
+    for (const GlmTriangle& t : m->triangles)
+        for (int k = 0; k < 3; k++)
+            s += std::to_string(t.vertexindices[k]) + "/" + std::to_string(t.texcoordindices[k]) + "/" +
+                 std::to_string(t.normalindices[k]) + (k < 2 ? " " : ";");
+    return s;
+}
+
 inline std::string groupsOf(const GlmModel* m) {
     std::string s;
     for (const GlmGroup* g = m->groups; g; g = g->next) {
@@ -37,15 +68,4 @@ inline std::string groupsOf(const GlmModel* m) {
         s += ";";
     }
     return s;
-}
-
-// Corner k of triangle t as "v/t/n".
-inline std::string cornerOf(const GlmModel* m, unsigned t, int k) {
-    const GlmTriangle& tri = m->triangles[t];
-    return std::to_string(tri.vertexindices[k]) + "/" + std::to_string(tri.texcoordindices[k]) + "/" +
-           std::to_string(tri.normalindices[k]);
-}
-
-inline std::string triangleOf(const GlmModel* m, unsigned t) {
-    return cornerOf(m, t, 0) + " " + cornerOf(m, t, 1) + " " + cornerOf(m, t, 2);
 }
