@@ -112,3 +112,62 @@ TEST(ModelChecksDeathTest, PreconditionsAndSpoiltModelsStopNamingTheExpression) 
         glmDelete(m);
     }
 }
+
+TEST(WriteOBJ, EveryModeReadsBackAsWritten) {
+    // The cube with facet and vertex normals and planar texture coordinates, written in each mode
+    // and read again: the vertices, and each corner's texture and normal as the mode asks for them.
+    GlmModel* m = readData("cube.obj");
+    glmFacetNormals(m);
+    glmVertexNormals(m, 90.0f);
+    glmLinearTexture(m);
+    for (const unsigned mode : {0u, 1u, 2u, 4u, 4u | 2u, 4u | 1u}) {
+        const std::string path = tempFile("written.obj");
+        EXPECT_EQ(printed([&] { glmWriteOBJ(m, path.c_str(), mode); }), "") << mode;
+        GlmModel* r = readData(path);
+        std::string want;
+        for (const GlmTriangle& t : m->triangles)
+            for (int k = 0; k < 3; k++)
+                want += std::to_string(t.vertexindices[k]) + "/" +
+                        std::to_string(mode & 4 ? t.texcoordindices[k] : 0) + "/" +
+                        std::to_string(mode & 2   ? t.normalindices[k]
+                                       : mode & 1 ? t.facetnormindex
+                                                  : 0) +
+                        (k < 2 ? " " : ";");
+        EXPECT_EQ(trianglesOf(r), want) << mode;
+        EXPECT_EQ(r->vertices, m->vertices);
+        EXPECT_EQ(r->normals, mode & 2   ? m->normals
+                              : mode & 1 ? m->facetnorms
+                                         : std::vector<float>{})
+            << mode;
+        EXPECT_EQ(r->texcoords, mode & 4 ? m->texcoords : std::vector<float>{}) << mode;
+        glmDelete(r);
+    }
+    // Reversed twice, the model is as it was; once, every normal points the other way.
+    const std::string before = trianglesOf(m);
+    const std::vector<float> normals = m->normals;
+    glmReverseWinding(m);
+    EXPECT_EQ(m->normals[3] + normals[3] + m->normals[5] + normals[5], 0.0f);
+    EXPECT_NE(trianglesOf(m), before);
+    glmReverseWinding(m);
+    EXPECT_EQ(trianglesOf(m), before);
+    glmDelete(m);
+
+    // Materials: the library is written beside the model, "default" with them, so that it comes back
+    // second; each group, read back under its name after a blank, keeps its material.
+    m = readData("mtllib_after_usemtl.obj");
+    const std::string path = tempFile("with_materials.obj");
+    printed([&] { glmWriteOBJ(m, path.c_str(), GlmModeMaterial); });
+    GlmModel* r = readData(path);
+    ASSERT_EQ(r->materialcount, m->materialcount + 1);
+    for (unsigned k = 0; k < m->materialcount; k++)
+        EXPECT_EQ(std::vector<float>(r->materials[k + 1].diffuse, r->materials[k + 1].diffuse + 4),
+                  std::vector<float>(m->materials[k].diffuse, m->materials[k].diffuse + 4));
+    for (const GlmGroup* g = m->groups; g; g = g->next) {
+        const GlmGroup* h = glmFindGroup(r, (" " + g->name).c_str());
+        ASSERT_TRUE(h) << g->name;
+        EXPECT_EQ(r->materials[h->material].name, m->materials[g->material].name);
+        EXPECT_EQ(h->trianglecount, g->trianglecount);
+    }
+    glmDelete(r);
+    glmDelete(m);
+}
