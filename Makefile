@@ -1,5 +1,5 @@
 # make run   : install what is missing, build, start the simulator from the repository root
-# make check : build, then the unit and GL tests only (under Xvfb), in seconds, for the inner loop
+# make check : build, check the C++ format, then the unit and GL tests only (under Xvfb), in seconds
 # make test  : install what is missing, build, run every test (GL and end-to-end ones under Xvfb,
 #              the unit and end-to-end tests a second time under AddressSanitizer +
 #              UndefinedBehaviorSanitizer, the fuzz corpora replayed and each fuzzer run briefly)
@@ -10,7 +10,7 @@
 PACKAGES := build-essential cmake pkg-config python3 libglut-dev libgl-dev libglu1-mesa-dev \
             libgl1-mesa-dri libgtest-dev libgmock-dev libbenchmark-dev libfast-float-dev \
             libtinyobjloader-dev xvfb xauth xdotool x11-apps x11-utils imagemagick \
-            clang libclang-rt-14-dev dpkg-dev desktop-file-utils man-db
+            clang clang-format libclang-rt-14-dev dpkg-dev desktop-file-utils man-db
 JOBS ?= $(shell nproc)
 PREFIX ?= /usr/local
 # -noreset: Xvfb would otherwise reset, refusing connections, each time its last client leaves.
@@ -59,7 +59,9 @@ package: build
 # Leaks inside the GL driver and GLUT are theirs, listed in tools/lsan.supp; the program's are not.
 SAN_ENV := ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tools/lsan.supp:print_suppressions=0
 
+# The inner loop: the unit and GL tests, and the C++ sources in the project's .clang-format style.
 check: build
+	clang-format --dry-run --Werror $$(git ls-files '*.cpp' '*.h')
 	$(XVFB) ctest --test-dir build --output-on-failure -j $(JOBS) -L 'unit|gl'
 
 # The fuzzers run first so that ctest's summary closes the output.

@@ -28,12 +28,12 @@ enum GlmMode : unsigned {
 };
 
 struct GlmMaterial {
-    std::string name;                              // "default" for entry 0
-    float diffuse[4] = {0.8f, 0.8f, 0.8f, 1.0f};   // MTL Kd
-    float ambient[4] = {0.2f, 0.2f, 0.2f, 1.0f};   // MTL Ka
-    float specular[4] = {0.0f, 0.0f, 0.0f, 1.0f};  // MTL Ks
-    float emission[4] = {0.0f, 0.0f, 0.0f, 0.0f};  // never set by the readers
-    float shininess = 65.0f;                       // OpenGL 0..128 (MTL Ns scaled by 128/1000)
+    std::string name;                             // "default" for entry 0
+    float diffuse[4] = {0.8f, 0.8f, 0.8f, 1.0f};  // MTL Kd
+    float ambient[4] = {0.2f, 0.2f, 0.2f, 1.0f};  // MTL Ka
+    float specular[4] = {0.0f, 0.0f, 0.0f, 1.0f}; // MTL Ks
+    float emission[4] = {0.0f, 0.0f, 0.0f, 0.0f}; // never set by the readers
+    float shininess = 65.0f;                      // OpenGL 0..128 (MTL Ns scaled by 128/1000)
 };
 
 struct GlmTriangle {
@@ -44,30 +44,30 @@ struct GlmTriangle {
 };
 
 struct GlmGroup {
-    std::string name;               // as read from the "g" line
-    unsigned trianglecount = 0;     // number of entries in triangles
+    std::string name;                // as read from the "g" line
+    unsigned trianglecount = 0;      // number of entries in triangles
     std::vector<unsigned> triangles; // indices into the model's triangles, file order
-    unsigned material = 0;          // index into the model's materials; 0 when none named
-    GlmGroup* next = nullptr;       // owned by the model; the list runs newest group first
+    unsigned material = 0;           // index into the model's materials; 0 when none named
+    GlmGroup* next = nullptr;        // owned by the model; the list runs newest group first
 };
 
 struct GlmModel {
-    std::string path;                   // the path given to glmReadOBJ
-    std::string mtllib;                 // material library named by "mtllib"; empty when none
-    unsigned vertexcount = 0;           // number of vertices
-    std::vector<float> vertices;        // 3 per slot, vertexcount + 1 slots
-    unsigned normalcount = 0;           // number of normals
-    std::vector<float> normals;         // 3 per slot, normalcount + 1 slots, or empty
-    unsigned texcoordcount = 0;         // number of texture coordinates
-    std::vector<float> texcoords;       // 2 per slot, texcoordcount + 1 slots, or empty
-    unsigned facetnormcount = 0;        // number of facet normals (trianglecount once computed)
-    std::vector<float> facetnorms;      // 3 per slot, facetnormcount + 1 slots, or empty
-    unsigned trianglecount = 0;         // number of triangles
-    std::vector<GlmTriangle> triangles; // all triangles, file order, from 0
-    unsigned materialcount = 0;         // including "default" at index 0
-    std::vector<GlmMaterial> materials; // empty when the file names no material library
-    unsigned groupcount = 0;            // groups in the list
-    GlmGroup* groups = nullptr;         // head of the list, owned by the model
+    std::string path;                     // the path given to glmReadOBJ
+    std::string mtllib;                   // material library named by "mtllib"; empty when none
+    unsigned vertexcount = 0;             // number of vertices
+    std::vector<float> vertices;          // 3 per slot, vertexcount + 1 slots
+    unsigned normalcount = 0;             // number of normals
+    std::vector<float> normals;           // 3 per slot, normalcount + 1 slots, or empty
+    unsigned texcoordcount = 0;           // number of texture coordinates
+    std::vector<float> texcoords;         // 2 per slot, texcoordcount + 1 slots, or empty
+    unsigned facetnormcount = 0;          // number of facet normals (trianglecount once computed)
+    std::vector<float> facetnorms;        // 3 per slot, facetnormcount + 1 slots, or empty
+    unsigned trianglecount = 0;           // number of triangles
+    std::vector<GlmTriangle> triangles;   // all triangles, file order, from 0
+    unsigned materialcount = 0;           // including "default" at index 0
+    std::vector<GlmMaterial> materials;   // empty when the file names no material library
+    unsigned groupcount = 0;              // groups in the list
+    GlmGroup* groups = nullptr;           // head of the list, owned by the model
     float origin[3] = {0.0f, 0.0f, 0.0f}; // zero; nothing reads it
 };
 
@@ -78,28 +78,28 @@ struct GlmModel {
 extern void (*glmExit)(int status);
 
 // ---- Vector helpers (a vector is 3 floats) ----
-float glmMax(float a, float b);                         // b when b > a, else a
-float glmAbs(float f);                                  // -f when f < 0, else f
-float glmDot(const float* u, const float* v);           // u . v in single precision
-void glmCross(const float* u, const float* v, float* n); // n = u x v; n must not alias u or v
-void glmNormalize(float* v);                            // unit length in place; zero stays zero
+float glmMax(float a, float b);                              // b when b > a, else a
+float glmAbs(float f);                                       // -f when f < 0, else f
+float glmDot(const float* u, const float* v);                // u . v in single precision
+void glmCross(const float* u, const float* v, float* n);     // n = u x v; n must not alias u or v
+void glmNormalize(float* v);                                 // unit length in place; zero stays zero
 int glmEqual(const float* u, const float* v, float epsilon); // 1 when every |u[k]-v[k]| < epsilon
 
 // ---- Lookups and release ----
 GlmGroup* glmFindGroup(GlmModel* model, const char* name);
 GlmGroup* glmAddGroup(GlmModel* model, const char* name);
 unsigned glmFindMaterial(GlmModel* model, const char* name);
-std::string glmDirName(const char* path);               // up to and including the last '/'
+std::string glmDirName(const char* path); // up to and including the last '/'
 void glmDelete(GlmModel* model);
 
 // ---- Reading ----
-GlmModel* glmReadOBJ(const char* filename);             // never null; unreadable file exits 1
-void glmReadMTL(GlmModel* model, const char* name);     // name as written on the mtllib line
+GlmModel* glmReadOBJ(const char* filename);         // never null; unreadable file exits 1
+void glmReadMTL(GlmModel* model, const char* name); // name as written on the mtllib line
 
 // ---- Normals, bounds ----
 void glmFacetNormals(GlmModel* model);
-void glmVertexNormals(GlmModel* model, float angle);    // angle in degrees
-float glmUnitize(GlmModel* model);                      // returns the scale factor applied
+void glmVertexNormals(GlmModel* model, float angle); // angle in degrees
+float glmUnitize(GlmModel* model);                   // returns the scale factor applied
 void glmDimensions(GlmModel* model, float* dimensions);
 void glmScale(GlmModel* model, float scale);
 
