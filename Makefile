@@ -40,7 +40,7 @@ build: deps
 
 build-asan: deps
 	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DRENDEZVOUS_SANITIZE=ON >/dev/null
-	cmake --build build-asan -j $(JOBS) --target unit_tests rendezvous rendezvous-plan
+	cmake --build build-asan -j $(JOBS) --target unit_tests rendezvous
 
 build-fuzz: deps
 	cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
@@ -97,7 +97,7 @@ fuzz-run-%:
 	@echo "fuzz_$*: $$(grep -E '^#[0-9]+' build-fuzz/fuzz-$*.log | tail -n 1)"
 
 fuzz-short: build-fuzz
-	$(MAKE) --no-print-directory -j 2 FUZZ_TIME=30 $(FUZZERS:%=fuzz-run-%)
+	$(MAKE) --no-print-directory -j 2 FUZZ_TIME=20 $(FUZZERS:%=fuzz-run-%)
 
 fuzz: build-fuzz
 	$(MAKE) --no-print-directory -j 2 $(FUZZERS:%=fuzz-run-%)
