@@ -391,7 +391,7 @@ template <class Run> bool eachRun(int fd, size_t size, Run run) {
 
 void glmReadMTL(GlmModel* model, const char* name) {
     const std::string path = glmDirName(model->path.c_str()) + name;
-    size_t size;
+    size_t size = 0;
     const int fd = openRegular(path.c_str(), size);
     const FileCloser closing{fd};
     // Each statement of the file to f(keyword, keyword end), once for each pass.
@@ -706,7 +706,7 @@ template <bool Fill> void readRun(ObjReader& r, const char* p, const char* e) {
 } // namespace
 
 GlmModel* glmReadOBJ(const char* filename) {
-    size_t size;
+    size_t size = 0;
     const int fd = openRegular(filename, size);
     if (fd >= 0)
         printf(": open data file \"%s\".\n", filename);
@@ -1390,7 +1390,7 @@ static int glmPpmNumbers(const char* text, long* values, int want) {
 unsigned char* glmReadPPM(const char* name, int* width, int* height) {
     // Opened as the model files are: a FIFO or a device, which would block or never end, is refused
     // like a file that cannot be read, in the words of perror.
-    size_t size;
+    size_t size = 0;
     const int fd = openRegular(name, size);
     const std::unique_ptr<FILE, int (*)(FILE*)> closing(fd >= 0 ? fdopen(fd, "rb") : nullptr, fclose);
     FILE* file = closing.get();
