@@ -83,7 +83,7 @@ size_t floorLoad(const char* path, int passes) {
     struct stat st;
     if (fd < 0 || fstat(fd, &st) != 0)
         return 0;
-    const size_t size = size_t(st.st_size), page = 4096, window = size_t(4) << 20;
+    const size_t size = size_t(st.st_size), page = size_t(sysconf(_SC_PAGESIZE)), window = size_t(4) << 20;
     const size_t vectors = size_t(rows + 1) * (columns + 1) + 1, triangles = size_t(2) * rows * columns;
     const size_t bytes = vectors * 8 * sizeof(float) + triangles * (sizeof(GlmTriangle) + sizeof(unsigned));
     std::unique_ptr<char[]> model;
@@ -92,6 +92,10 @@ size_t floorLoad(const char* path, int passes) {
         if (pass == 1)
             model.reset(new char[bytes]); // not cleared: its pages are first touched when stored
         char* map = static_cast<char*>(mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0));
+        if (map == MAP_FAILED) {
+            close(fd);
+            return 0;
+        }
         size_t unmapped = 0;
         for (size_t at = 0; at < size; at += page) {
             const size_t end = std::min(size, at + page);
