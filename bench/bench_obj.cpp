@@ -87,7 +87,7 @@ size_t floorLoad(const char* path, int passes) {
     const size_t vectors = size_t(rows + 1) * (columns + 1) + 1, triangles = size_t(2) * rows * columns;
     const size_t bytes = vectors * 8 * sizeof(float) + triangles * (sizeof(GlmTriangle) + sizeof(unsigned));
     std::unique_ptr<char[]> model;
-    uint64_t read = 0; // what the bytes read make, so that the reading cannot be left out
+    uint64_t seen = 0; // what the bytes read make, so that the reading cannot be left out
     for (int pass = 2 - passes; pass < 2; pass++) {
         if (pass == 1)
             model.reset(new char[bytes]); // not cleared: its pages are first touched when stored
@@ -103,7 +103,7 @@ size_t floorLoad(const char* path, int passes) {
                 uint64_t words[8];
                 memcpy(words, map + k, sizeof words);
                 for (const uint64_t w : words)
-                    read |= w;
+                    seen |= w;
             }
             if (pass == 1)
                 memset(model.get() + at * bytes / size, 1, end * bytes / size - at * bytes / size);
@@ -115,7 +115,7 @@ size_t floorLoad(const char* path, int passes) {
         munmap(map + unmapped, size > unmapped ? size - unmapped : 0);
     }
     close(fd);
-    return read != 0 ? triangles : 0;
+    return seen != 0 ? triangles : 0;
 }
 
 // The child's side: one load, its time in milliseconds and the triangles read on standard output.
