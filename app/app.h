@@ -18,9 +18,11 @@ void idleFunc(); // reaps finished openers; one integrator call every `slow` run
 void resetView();                          // key v and the menu's view reset
 void toggleLook();                         // key l and the menu's chaser/landscape entry
 void toggleHelp();                         // key h and the menu's help entry
-void openInBrowser(const char* path);      // desktop opener in the background; never waits, never fails
-void reapOpeners();                        // collects the openers that have ended; never waits
 extern void (*openHelp)(const char* path); // how toggleHelp opens the page; openInBrowser by default
+
+// ---- The help page's opener, the platform's (opener.cpp; the browser's in web/) ----
+void openInBrowser(const char* path); // opens the page beside the program; never waits, never fails
+void reapOpeners();                   // collects the openers that have ended; never waits
 
 // ---- Keyboard (keyboard.cpp) ----
 void Keyboard(unsigned char key, int x, int y);

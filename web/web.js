@@ -1,0 +1,285 @@
+// The browser's side of GLUT and GL that emscripten's libraries lack or do otherwise than the
+// desktop's freeglut: the pace of the idle and display callbacks, keys and mouse on the canvas, the
+// right-button menus, the glyphs of the bitmap fonts, the help page's tab, the end of the program,
+// and the few entry points of the GL emulation that web/gl.cpp draws through. Merged into emscripten's
+// library, so that the functions here take the place of emscripten's own of the same names.
+
+mergeInto(LibraryManager.library, {
+  $WEB__deps: ['$GLUT', '$callUserCallback'],
+  $WEB: {
+    ended: false,     // the program has called exit(): nothing more is handed to it
+    menus: [null],    // GLUT menu ids from 1: {callback, entries: [{label, value} or {label, sub}]}
+    current: 0,       // the current menu, as glutSetMenu and glutCreateMenu leave it
+    attached: {},     // mouse button -> menu id
+    shown: [],        // the menu elements on the page, the main one first
+    buttons: 0,       // mouse buttons held down on the canvas, one bit each
+    // GLUT's special keys by the browser's key names.
+    special: {F1: 1, F2: 2, F3: 3, F4: 4, F5: 5, F6: 6, F7: 7, F8: 8, F9: 9, F10: 10, F11: 11, F12: 12,
+              ArrowLeft: 100, ArrowUp: 101, ArrowRight: 102, ArrowDown: 103, PageUp: 104, PageDown: 105,
+              Home: 106, End: 107, Insert: 108},
+    // Keys that GLUT hands over as characters although the browser names them.
+    named: {Escape: 27, Enter: 13, Backspace: 8, Delete: 127},
+
+    // A callback into the program; an exit() inside it ends the program quietly.
+    call: function(f) {
+      if (!WEB.ended) callUserCallback(f);
+    },
+
+    // Window coordinates of a mouse event, GLUT's way: pixels of the canvas from its top left.
+    at: function(e) {
+      var canvas = Module['canvas'], r = canvas.getBoundingClientRect();
+      return [Math.round((e.clientX - r.left) * canvas.width / r.width),
+              Math.round((e.clientY - r.top) * canvas.height / r.height)];
+    },
+
+    onKeydown: function(e) {
+      if (WEB.shown.length) return; // the menu has the keyboard
+      if (e.ctrlKey || e.metaKey || e.altKey) return; // the browser's own shortcuts
+      var special = WEB.special[e.key];
+      var code = WEB.named[e.key];
+      if (code === undefined && e.key.length == 1 && e.key.charCodeAt(0) < 256) code = e.key.charCodeAt(0);
+      if (special !== undefined && GLUT.specialFunc) {
+        WEB.call(function() { {{{ makeDynCall('viii', 'GLUT.specialFunc') }}}(special, 0, 0); });
+      } else if (code !== undefined && GLUT.keyboardFunc) {
+        WEB.call(function() { {{{ makeDynCall('viii', 'GLUT.keyboardFunc') }}}(code, 0, 0); });
+      } else {
+        return;
+      }
+      e.preventDefault(); // no scrolling of the page by arrows, space or PageDown
+    },
+
+    onMousedown: function(e) {
+      var canvas = Module['canvas'];
+      canvas.focus();
+      e.preventDefault();
+      if (WEB.ended) return;
+      var xy = WEB.at(e);
+      // As on the desktop, the button that carries a menu opens it and reaches no mouse callback.
+      if (WEB.attached[e.button]) {
+        WEB.openMenu(WEB.attached[e.button], e.clientX, e.clientY, null);
+        return;
+      }
+      WEB.buttons |= 1 << e.button;
+      if (GLUT.mouseFunc)
+        WEB.call(function() { {{{ makeDynCall('viiii', 'GLUT.mouseFunc') }}}(e.button, 0, xy[0], xy[1]); });
+    },
+
+    onMouseup: function(e) {
+      if (!(WEB.buttons & (1 << e.button))) return;
+      WEB.buttons &= ~(1 << e.button);
+      var xy = WEB.at(e);
+      if (GLUT.mouseFunc)
+        WEB.call(function() { {{{ makeDynCall('viiii', 'GLUT.mouseFunc') }}}(e.button, 1, xy[0], xy[1]); });
+    },
+
+    onMousemove: function(e) {
+      if (!WEB.buttons || !GLUT.motionFunc) return;
+      var xy = WEB.at(e);
+      WEB.call(function() { {{{ makeDynCall('vii', 'GLUT.motionFunc') }}}(xy[0], xy[1]); });
+    },
+
+    // ---- Menus: a list of entries over the page at the pointer; a submenu opens beside its entry ----
+    openMenu: function(id, x, y, parent) {
+      var menu = WEB.menus[id];
+      // A submenu replaces the one its parent had open.
+      while (WEB.shown.length > (parent ? WEB.shown.indexOf(parent) + 1 : 0)) WEB.shown.pop().remove();
+      var box = document.createElement('div');
+      box.className = 'glut-menu';
+      box.setAttribute('role', 'menu');
+      menu.entries.forEach(function(entry) {
+        var item = document.createElement('div');
+        item.className = 'glut-menu-entry' + (entry.sub ? ' glut-submenu' : '');
+        item.setAttribute('role', 'menuitem');
+        item.textContent = entry.label;
+        item.addEventListener('mouseenter', function() {
+          var r = item.getBoundingClientRect();
+          if (entry.sub) WEB.openMenu(entry.sub, r.right, r.top, box);
+          else while (WEB.shown[WEB.shown.length - 1] != box) WEB.shown.pop().remove();
+        });
+        item.addEventListener('mousedown', function(e) { e.stopPropagation(); e.preventDefault(); });
+        item.addEventListener('click', function(e) {
+          e.stopPropagation();
+          if (entry.sub) return;
+          WEB.closeMenus();
+          Module['canvas'].focus();
+          WEB.call(function() { {{{ makeDynCall('vi', 'menu.callback') }}}(entry.value); });
+        });
+        box.appendChild(item);
+      });
+      box.addEventListener('contextmenu', function(e) { e.preventDefault(); });
+      document.body.appendChild(box);
+      // Within the page's view: shifted left or up where it would run past an edge.
+      var w = box.offsetWidth, h = box.offsetHeight;
+      if (parent && x + w > window.innerWidth) x = parent.getBoundingClientRect().left - w;
+      box.style.left = Math.max(0, Math.min(x, window.innerWidth - w)) + window.scrollX + 'px';
+      box.style.top = Math.max(0, Math.min(y, window.innerHeight - h)) + window.scrollY + 'px';
+      WEB.shown.push(box);
+    },
+
+    closeMenus: function() {
+      while (WEB.shown.length) WEB.shown.pop().remove();
+    },
+
+    // A press anywhere but on a menu closes the menus, and goes no further.
+    onPageMousedown: function(e) {
+      if (!WEB.shown.length || WEB.shown.some(function(m) { return m.contains(e.target); })) return;
+      WEB.closeMenus();
+      e.stopPropagation();
+      e.preventDefault();
+    },
+
+    glyphCanvas: null,
+  },
+
+  // ---- GLUT ----
+
+  glutInit__deps: ['$WEB', '$GLUT'],
+  glutInit: function(argcp, argv) {
+    GLUT.initTime = Date.now();
+    var canvas = Module['canvas'];
+    canvas.tabIndex = 0; // so that it takes the keyboard's focus
+    canvas.addEventListener('keydown', WEB.onKeydown);
+    canvas.addEventListener('mousedown', WEB.onMousedown);
+    canvas.addEventListener('contextmenu', function(e) { e.preventDefault(); });
+    window.addEventListener('mousemove', WEB.onMousemove);
+    window.addEventListener('mouseup', WEB.onMouseup);
+    document.addEventListener('mousedown', WEB.onPageMousedown, true);
+    // While a menu is shown, Esc closes it wherever the focus is, and goes no further.
+    document.addEventListener('keydown', function(e) {
+      if (!WEB.shown.length || e.key != 'Escape') return;
+      WEB.closeMenus();
+      e.stopPropagation();
+      e.preventDefault();
+    }, true);
+    Browser.resizeListeners.push(function(width, height) {
+      if (GLUT.reshapeFunc) {{{ makeDynCall('vii', 'GLUT.reshapeFunc') }}}(width, height);
+    });
+    // When the program calls exit(), the page hears of it and nothing more reaches the program.
+    var quit = quit_;
+    quit_ = function(status, toThrow) {
+      WEB.ended = true;
+      WEB.closeMenus();
+      if (Module['onEnd']) Module['onEnd'](status);
+      quit(status, toThrow);
+    };
+  },
+
+  glutIdleFunc__deps: ['$GLUT'],
+  glutIdleFunc: function(func) {
+    GLUT.idleFunc = func;
+  },
+
+  // The idle callback runs once before each frame, as freeglut's main loop alternates them; frames
+  // come at the display's rate, so the simulation keeps the desktop's pace.
+  glutPostRedisplay__deps: ['$WEB', '$GLUT'],
+  glutPostRedisplay: function() {
+    if (!GLUT.displayFunc || GLUT.requestedAnimationFrame || WEB.ended) return;
+    GLUT.requestedAnimationFrame = true;
+    Browser.requestAnimationFrame(function() {
+      GLUT.requestedAnimationFrame = false;
+      WEB.call(function() {
+        if (GLUT.idleFunc) {{{ makeDynCall('v', 'GLUT.idleFunc') }}}();
+        {{{ makeDynCall('v', 'GLUT.displayFunc') }}}();
+      });
+    });
+  },
+
+  glutCreateMenu__deps: ['$WEB'],
+  glutCreateMenu: function(callback) {
+    WEB.current = WEB.menus.push({callback: callback, entries: []}) - 1;
+    return WEB.current;
+  },
+
+  glutAddMenuEntry__deps: ['$WEB'],
+  glutAddMenuEntry: function(label, value) {
+    if (WEB.menus[WEB.current]) WEB.menus[WEB.current].entries.push({label: UTF8ToString(label), value: value});
+  },
+
+  glutAddSubMenu__deps: ['$WEB'],
+  glutAddSubMenu: function(label, sub) {
+    if (WEB.menus[WEB.current] && WEB.menus[sub])
+      WEB.menus[WEB.current].entries.push({label: UTF8ToString(label), sub: sub});
+  },
+
+  glutSetMenu__deps: ['$WEB'],
+  glutSetMenu: function(id) {
+    if (WEB.menus[id]) WEB.current = id;
+  },
+
+  glutAttachMenu__deps: ['$WEB'],
+  glutAttachMenu: function(button) {
+    if (WEB.menus[WEB.current]) WEB.attached[button] = WEB.current;
+  },
+
+  // ---- Bitmap fonts (web/glut.cpp) ----
+
+  webGlyph__deps: ['$WEB'],
+  webGlyph: function(size, code, pixels, room, advance) {
+    var canvas = WEB.glyphCanvas || (WEB.glyphCanvas = document.createElement('canvas'));
+    var w = 2 * size, h = Math.ceil(1.5 * size), base = Math.ceil(1.15 * size);
+    canvas.width = w;
+    canvas.height = h;
+    var g = canvas.getContext('2d', {willReadFrequently: true});
+    g.font = size + 'px Helvetica, Arial, "Liberation Sans", "Nimbus Sans", sans-serif';
+    g.fillStyle = '#fff';
+    var text = String.fromCharCode(code);
+    g.fillText(text, 1, base);
+    // A bitmap font's pixels are on or off: those the browser covers at least half are on.
+    var a = g.getImageData(0, 0, w, h).data, n = 0;
+    for (var y = 0; y < h; y++) {
+      for (var x = 0; x < w; x++) {
+        if (a[4 * (y * w + x) + 3] < 128) continue;
+        if (n < room) {
+          HEAP16[(pixels >> 1) + 2 * n] = x - 1;
+          HEAP16[(pixels >> 1) + 2 * n + 1] = base - 1 - y;
+        }
+        n++;
+      }
+    }
+    HEAP32[advance >> 2] = Math.round(g.measureText(text).width);
+    return n;
+  },
+
+  // ---- The help page (web/opener.cpp) ----
+
+  webOpenTab: function(path) {
+    window.open(UTF8ToString(path), '_blank');
+  },
+
+  // ---- The GL emulation's entry points that web/gl.cpp draws through ----
+
+  webEmuDraw__deps: ['glEnableClientState', 'glDisableClientState', 'glVertexPointer', 'glNormalPointer',
+                     'glColorPointer', 'glDrawArrays'],
+  webEmuDraw: function(mode, data, count, stride) {
+    _glEnableClientState(0x8074); // GL_VERTEX_ARRAY
+    _glEnableClientState(0x8075); // GL_NORMAL_ARRAY
+    _glEnableClientState(0x8076); // GL_COLOR_ARRAY
+    _glVertexPointer(3, 0x1406, stride, data);
+    _glNormalPointer(0x1406, stride, data + 12);
+    _glColorPointer(4, 0x1401, stride, data + 24);
+    _glDrawArrays(mode, 0, count);
+    _glDisableClientState(0x8074);
+    _glDisableClientState(0x8075);
+    _glDisableClientState(0x8076);
+  },
+
+  webEmuMaterial__deps: ['$GLEmulation'],
+  webEmuMaterial: function(ambient, diffuse, specular, emission, shininess) {
+    GLEmulation.materialAmbient.set(HEAPF32.subarray(ambient >> 2, (ambient >> 2) + 4));
+    GLEmulation.materialDiffuse.set(HEAPF32.subarray(diffuse >> 2, (diffuse >> 2) + 4));
+    GLEmulation.materialSpecular.set(HEAPF32.subarray(specular >> 2, (specular >> 2) + 4));
+    GLEmulation.materialEmission.set(HEAPF32.subarray(emission >> 2, (emission >> 2) + 4));
+    GLEmulation.materialShininess[0] = shininess;
+  },
+
+  webEmuLightfv__deps: ['glLightfv'],
+  webEmuLightfv: function(light, pname, params) {
+    _glLightfv(light, pname, params);
+  },
+
+  webEmuEnable__deps: ['glEnable', 'glDisable'],
+  webEmuEnable: function(cap, on) {
+    if (on) _glEnable(cap);
+    else _glDisable(cap);
+  },
+});
