@@ -5,18 +5,23 @@
 #              UndefinedBehaviorSanitizer, the fuzz corpora replayed and each fuzzer run briefly)
 # make fuzz  : the long fuzzing campaign, FUZZ_TIME seconds per fuzzer, two at a time; then
 #              `make fuzz-corpus` folds what it found into the committed corpora of fuzz/corpus/
+# make web   : install what is missing, build the simulator for the browser into the static site
+#              build-web/site (emscripten); `make serve` shows it at http://localhost:8000/
 # make install : build, then install under PREFIX (/usr/local by default), staged under DESTDIR if given
 # make package : build, then the Debian package build/rendezvous_<version>_<arch>.deb
 PACKAGES := build-essential cmake pkg-config python3 libglut-dev libgl-dev libglu1-mesa-dev \
             libgl1-mesa-dri libgtest-dev libgmock-dev libbenchmark-dev libfast-float-dev \
             libtinyobjloader-dev xvfb xauth xdotool x11-apps x11-utils imagemagick \
             clang clang-format libclang-rt-14-dev dpkg-dev desktop-file-utils man-db
+# The browser build and its test: emscripten, and Chromium driven by Selenium; Liberation Sans stands
+# in for Helvetica in the page's bitmap text.
+WEB_PACKAGES := emscripten chromium chromium-driver python3-selenium fonts-liberation
 JOBS ?= $(shell nproc)
 PREFIX ?= /usr/local
 # -noreset: Xvfb would otherwise reset, refusing connections, each time its last client leaves.
 XVFB := xvfb-run -a -s "-screen 0 1280x1024x24 -noreset"
 
-.PHONY: all deps build build-asan build-fuzz run install package check test bench clean fuzz fuzz-short fuzz-replay \
+.PHONY: all deps deps-web web serve build build-asan build-fuzz run install package check test bench clean fuzz fuzz-short fuzz-replay \
         fuzz-corpus
 
 # The fuzz targets of fuzz/, and the files of tests/data/ each one also replays.
@@ -33,6 +38,20 @@ all: build
 
 deps:
 	@sh tools/deps.sh $(PACKAGES)
+
+deps-web:
+	@sh tools/deps.sh $(PACKAGES) $(WEB_PACKAGES)
+
+# Debian's emscripten runs on the system's Node.js; NODE_PATH finds its acorn where that Node.js
+# is not Debian's own.
+EMENV := NODE_PATH=/usr/share/nodejs
+web: deps-web
+	$(EMENV) emcmake cmake -S web -B build-web -DCMAKE_BUILD_TYPE=Release >/dev/null
+	$(EMENV) cmake --build build-web -j $(JOBS)
+	@echo "The site: build-web/site ($$(du -sk build-web/site | cut -f1) KiB); make serve shows it."
+
+serve: web
+	python3 -m http.server --bind 127.0.0.1 --directory build-web/site 8000
 
 build: deps
 	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
@@ -65,10 +84,11 @@ check: build
 	$(XVFB) ctest --test-dir build --output-on-failure -j $(JOBS) -L 'unit|gl'
 
 # The fuzzers run first so that ctest's summary closes the output.
-test: build build-asan build-fuzz
+test: deps-web build build-asan build-fuzz web
 	$(MAKE) --no-print-directory fuzz-replay
 	$(MAKE) --no-print-directory fuzz-short
-	$(XVFB) ctest --test-dir build --output-on-failure -j $(JOBS) -LE e2e
+	$(XVFB) ctest --test-dir build --output-on-failure -j $(JOBS) -LE 'e2e|web'
+	ctest --test-dir build --output-on-failure -L web
 	$(XVFB) ctest --test-dir build --output-on-failure -L e2e
 	$(SAN_ENV) ctest --test-dir build-asan --output-on-failure -j $(JOBS) -L unit
 	$(SAN_ENV) $(XVFB) ctest --test-dir build-asan --output-on-failure -L e2e
@@ -115,4 +135,4 @@ fuzz-corpus: build-fuzz
 	done
 
 clean:
-	rm -rf build build-asan build-fuzz
+	rm -rf build build-asan build-fuzz build-web
