@@ -530,7 +530,7 @@ std::string svg(const Plan& plan, const sim::ParaPhy& sc, const Moment& from, co
                      " de vitesse sur son axe.",
                  line);
     head += text(kLeft - 40, 70,
-                 "Depuis temps = " + num(from.t, 2) + " : x = " + num(from.X, 3) + " y = " + num(from.Y, 3) +
+                 "Depuis temps = " + num(from.t, 3) + " : x = " + num(from.X, 3) + " y = " + num(from.Y, 3) +
                      " z = " + num(from.Z, 3) + ", xp = " + num(from.Xp, 3) + " yp = " + num(from.Yp, 3) +
                      " zp = " + num(from.Zp, 3) + ", r\u00e9serve = " + std::to_string(from.reserve) + ".",
                  line);
