@@ -189,28 +189,31 @@ std::string axes(const Frame& f, const std::string& nameA, const std::string& na
 
 // ---- Labels ----
 
+enum Kind { Keys, Pause, Start, Docking };
+
 // A point of the picture to name: where, the label's words and how it is drawn.
 struct Mark {
     double x = 0, y = 0; // px
     std::string label;
-    int kind = 0; // 0 a key, 1 a check, 2 the start, 3 the docking
+    Kind kind = Keys;
 };
 
 std::string markShape(const Mark& m) {
     switch (m.kind) {
-    case 1:
+    case Pause:
         return fmt("<rect x=\"%.1f\" y=\"%.1f\" width=\"7\" height=\"7\" fill=\"#fff\" stroke=\"#555\"/>\n",
                    m.x - 3.5, m.y - 3.5);
-    case 2:
+    case Start:
         return fmt("<circle cx=\"%.1f\" cy=\"%.1f\" r=\"5.5\" fill=\"#fff\" stroke=\"#1a3a6b\" "
                    "stroke-width=\"2\"/>\n",
                    m.x, m.y);
-    case 3:
+    case Docking:
         return fmt("<circle cx=\"%.1f\" cy=\"%.1f\" r=\"5.5\" fill=\"#3a8a3a\" stroke=\"#fff\"/>\n", m.x,
                    m.y);
-    default:
-        return fmt("<circle cx=\"%.1f\" cy=\"%.1f\" r=\"3.2\" fill=\"#222\"/>\n", m.x, m.y);
+    case Keys:
+        break;
     }
+    return fmt("<circle cx=\"%.1f\" cy=\"%.1f\" r=\"3.2\" fill=\"#222\"/>\n", m.x, m.y);
 }
 
 // Where the labels of a comb go: each as near its mark as kLabelGap allows, runs of labels that
@@ -272,9 +275,9 @@ std::string comb(std::vector<Mark> marks, const Frame& f, double top, double foo
         // Turned a quarter left, a label reads upwards; its baseline sits right of its centre.
         labels +=
             fmt("<text transform=\"translate(%.1f %.1f) rotate(-90)\"%s>%s</text>\n", at[i] + 4, foot - 6,
-                m.kind == 1   ? " fill=\"#666\""
-                : m.kind >= 2 ? " font-weight=\"bold\""
-                              : "",
+                m.kind == Pause  ? " fill=\"#666\""
+                : m.kind != Keys ? " font-weight=\"bold\""
+                                 : "",
                 esc(m.label).c_str());
         shapes += markShape(m);
     }
@@ -395,14 +398,15 @@ Drawn planePanel(const Plan& plan, const std::vector<Sample>& flight, double top
     // Marks in world units first: the panel's place depends on the height of their comb.
     std::vector<Mark> marks;
     if (v.start)
-        marks.push_back({flight.front().Y, flight.front().X, num(flight.front().t, 2) + " : d\u00e9part", 2});
+        marks.push_back(
+            {flight.front().Y, flight.front().X, num(flight.front().t, 2) + " : d\u00e9part", Start});
     for (const Label& l : stepLabels(plan, [](Key) { return true; }))
         if (l.t >= v.stepsFrom - 1e-6 && l.t < v.stepsTo - 1e-6) {
             const Sample& s = at(flight, l.t);
-            marks.push_back({s.Y, s.X, l.text, l.check ? 1 : 0});
+            marks.push_back({s.Y, s.X, l.text, l.check ? Pause : Keys});
         }
     if (v.docking && plan.outcome == 3)
-        marks.push_back({flight.back().Y, flight.back().X, num(plan.arrival, 2) + " : arrimage", 3});
+        marks.push_back({flight.back().Y, flight.back().X, num(plan.arrival, 2) + " : arrimage", Docking});
     f.x0 = kLeft, f.y0 = top + combHeight(marks) + 24 + f.h;
     for (Mark& m : marks)
         m.x = f.x(m.x), m.y = f.y(m.y);
@@ -461,7 +465,7 @@ Drawn zPanel(const Plan& plan, const std::vector<Sample>& flight, double top) {
     std::vector<Mark> marks;
     for (const Label& l : stepLabels(plan, zKey)) {
         const Sample& s = at(flight, l.t);
-        marks.push_back({s.t, s.Z, l.text, 0});
+        marks.push_back({s.t, s.Z, l.text, Keys});
     }
     f.x0 = kLeft, f.y0 = top + (marks.empty() ? 0.0 : combHeight(marks)) + 24 + f.h;
     for (Mark& m : marks)
@@ -500,17 +504,17 @@ std::string legend(double x, double y) {
         out += text(x + 27, y, what);
         x += 33 + textWidth(what);
     };
-    const auto mark = [&](int kind, const char* what) {
+    const auto mark = [&](Kind kind, const char* what) {
         out += markShape({x + 6, y - 4, "", kind});
         out += text(x + 15, y, what);
         x += 24 + textWidth(what);
     };
     swatch(kTransfer, "transfert");
     swatch(kGlide, "glissade le long de l\u2019axe");
-    mark(2, "d\u00e9part");
-    mark(0, "touches (temps de l\u2019\u00e9cran : touches)");
-    mark(1, "pause ('p') : relire l\u2019\u00e9cran");
-    mark(3, "arrimage");
+    mark(Start, "d\u00e9part");
+    mark(Keys, "touches (temps de l\u2019\u00e9cran : touches)");
+    mark(Pause, "pause ('p') : relire l\u2019\u00e9cran");
+    mark(Docking, "arrimage");
     return out + "</g>\n";
 }
 
