@@ -24,6 +24,8 @@ const char* const kUsage =
     "  --keys        le plan pour une machine, une ligne par 'etape : \"TEMPS TOUCHE NOMBRE\" (TOUCHE :\n"
     "                Up, Down, Left, Right, PageUp, PageDown) ou \"TEMPS check\" (pause, relire l''ecran\n"
     "                et redemander avec --from).\n"
+    "  --svg IMAGE   dessine aussi le plan dans le fichier SVG IMAGE : le vol dans le plan de l'orbite,\n"
+    "                hors du plan s'il en sort, chaque 'etape l`a o`u l''ecran montre son temps.\n"
     "  --help        ce texte.\n";
 
 int bad(const char* what, const char* arg) {
