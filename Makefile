@@ -93,6 +93,13 @@ test: deps-web build build-asan build-fuzz web
 	$(SAN_ENV) ctest --test-dir build-asan --output-on-failure -j $(JOBS) -L unit
 	$(SAN_ENV) $(XVFB) ctest --test-dir build-asan --output-on-failure -L e2e
 
+# make figures: the planner's pictures of the help page (scenario 2) and of the README (scenario 5).
+# Written again by the planner itself, they cannot drift from the plans it prints.
+.PHONY: figures
+figures: build
+	./build/rendezvous-plan --svg data/plan-fo2.svg data/fo2.in >/dev/null
+	./build/rendezvous-plan --svg docs/plan-fo5.svg data/fo5.in >/dev/null
+
 bench: build
 	for b in build/bench/bench_*; do $$b; done
 

@@ -1,6 +1,6 @@
 // rendezvous-plan: what to press, and when, to dock in a scenario of the simulator.
 //
-//   rendezvous-plan [--keys] [--from "TEMPS X Y Z XP YP ZP RESERVE"] FILE
+//   rendezvous-plan [--keys] [--from "TEMPS X Y Z XP YP ZP RESERVE"] [--svg PICTURE] FILE
 //
 // Status 0: the plan docks; 1: no plan docks from there; 2: a bad argument or an unreadable file.
 #include <cmath>
@@ -14,7 +14,7 @@
 namespace {
 
 const char* const kUsage =
-    "usage : rendezvous-plan [--keys] [--from \"TEMPS X Y Z XP YP ZP RESERVE\"] FICHIER\n"
+    "usage : rendezvous-plan [--keys] [--from \"TEMPS X Y Z XP YP ZP RESERVE\"] [--svg IMAGE] FICHIER\n"
     "\n"
     "Dit quelles touches presser, combien de fois et `a quel temps de l''ecran pour arrimer le chasseur\n"
     "dans le sc'enario FICHIER (data/fo.in ... data/fo5.in), depuis son d'epart `a temps = 0.\n"
@@ -24,6 +24,8 @@ const char* const kUsage =
     "  --keys        le plan pour une machine, une ligne par 'etape : \"TEMPS TOUCHE NOMBRE\" (TOUCHE :\n"
     "                Up, Down, Left, Right, PageUp, PageDown) ou \"TEMPS check\" (pause, relire l''ecran\n"
     "                et redemander avec --from).\n"
+    "  --svg IMAGE   dessine aussi le plan dans le fichier SVG IMAGE : le vol dans le plan de l'orbite,\n"
+    "                hors du plan s'il en sort, chaque 'etape l`a o`u l''ecran montre son temps.\n"
     "  --help        ce texte.\n";
 
 int bad(const char* what, const char* arg) {
@@ -54,11 +56,20 @@ bool readScenario(const char* path) {
     return sim::scenarioRead && s.Omega >= 0.0;
 }
 
+bool writeFile(const char* path, const std::string& text) {
+    FILE* f = std::fopen(path, "wb");
+    if (!f)
+        return false;
+    const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+    return std::fclose(f) == 0 && written;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     bool keys = false;
     const char* from = nullptr;
+    const char* picture = nullptr;
     const char* file = nullptr;
     for (int i = 1; i < argc; i++) {
         if (std::strcmp(argv[i], "--help") == 0) {
@@ -70,6 +81,10 @@ int main(int argc, char** argv) {
             if (++i == argc)
                 return bad("--from attend les huit nombres de l''ecran", "");
             from = argv[i];
+        } else if (std::strcmp(argv[i], "--svg") == 0) {
+            if (++i == argc)
+                return bad("--svg attend le fichier de l''image", "");
+            picture = argv[i];
         } else if (argv[i][0] == '-' && argv[i][1] != '\0') {
             return bad("option inconnue : ", argv[i]);
         } else if (file) {
@@ -95,6 +110,8 @@ int main(int argc, char** argv) {
         return bad("--from attend huit nombres, comme l''ecran les montre : ", from);
 
     const plan::Plan p = plan::planFrom(sim::para_phy, moment);
+    if (picture && !writeFile(picture, plan::svg(p, sim::para_phy, moment, file)))
+        return bad("impossible d''ecrire l''image : ", picture);
     std::fputs(keys ? plan::keysText(p).c_str() : plan::describe(p, sim::para_phy, moment, file).c_str(),
                stdout);
     return p.outcome == 3 ? 0 : 1;

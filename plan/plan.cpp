@@ -800,13 +800,21 @@ Plan planFrom(const sim::ParaPhy& sc, const Moment& from) {
             continue;
         found = true;
         // Fly the plan with its checks once more, as the person will, noting what each check reads.
+        // Its path is kept for the picture of the plan.
         place(sc, from);
         Pace q;
-        Event e = Flying;
-        while (q.call < kMaxCalls && (e = fly1(steps, Hand(), q)) != Ended)
-            if (e == Paused)
+        std::vector<Sample> flight{{sim::t, sim::X, sim::Y, sim::Z}};
+        while (q.call < kMaxCalls) {
+            const Event e = fly1(steps, Hand(), q);
+            if (e == Paused) {
                 steps[q.next - 1].expect = {sim::t,  sim::X,  sim::Y,  sim::Z,
                                             sim::Xp, sim::Yp, sim::Zp, sim::pc};
+                continue;
+            }
+            flight.push_back({sim::t, sim::X, sim::Y, sim::Z});
+            if (e == Ended)
+                break;
+        }
         // Times on the call grid of the moment, never before it.
         for (Step& s : steps)
             s.t = from.t + std::max(0.0, std::round((s.t - from.t) / m.tcall)) * m.tcall;
@@ -817,6 +825,10 @@ Plan planFrom(const sim::ParaPhy& sc, const Moment& from) {
         best.reserve = sim::pc;
         best.presses = q.presses;
         best.method = approach(f, m);
+        best.flight = std::move(flight);
+        best.legs.clear();
+        for (const Gate& g : f.gates)
+            best.legs.push_back(g.t);
         if (sure)
             break;
     }

@@ -40,6 +40,12 @@ constexpr double kLate = 0.25;
 constexpr double kLateMax = 0.5;
 constexpr int kGap = 5, kGapMin = 4, kGapMax = 6;
 
+// Where the chaser is in the flight of a plan: at its moment, then after each integrator call.
+struct Sample {
+    double t = 0.0;                   // temps
+    double X = 0.0, Y = 0.0, Z = 0.0; // position
+};
+
 struct Plan {
     std::vector<Step> steps;
     int outcome = 0;                 // how the flight of the plan ends, as sim::coll; 3 when it docks
@@ -49,6 +55,9 @@ struct Plan {
     int presses = 0;                 // presses of the whole plan
     double pulse = 0;                // velocity one press gives along its axis
     std::vector<std::string> method; // how the chaser comes to the port, one French sentence a stage
+    std::vector<Sample> flight;      // the flight of the plan by the person above, down to its end
+    std::vector<double> legs;        // times it comes onto the approach line, each beginning a leg of the
+                                     // flight: a stop there, or, the last one, the glide to the port
 };
 
 // The plan from moment `from` of a flight of scenario `sc` (sc.p is the thrust one press gives).
@@ -62,5 +71,12 @@ bool parseMoment(const std::string& text, Moment* m); // the eight numbers, blan
 std::string keysText(const Plan& plan);               // one "TEMPS KEY COUNT" or "TEMPS check" a line
 // The plan in French, as a person reads it beside the simulator's screen.
 std::string describe(const Plan& plan, const sim::ParaPhy& sc, const Moment& from, const std::string& file);
+std::string fmt(const char* format, ...) __attribute__((format(printf, 1, 2))); // printf to a string
+
+// ---- Picture (svg.cpp) ----
+// The plan as a self-contained SVG picture, in the help page's French: its flight in the orbital
+// plane, and across it against time when it leaves the plane, with each step and check where the
+// screen shows its time, the start, the target and the docking.
+std::string svg(const Plan& plan, const sim::ParaPhy& sc, const Moment& from, const std::string& file);
 
 } // namespace plan

@@ -12,20 +12,6 @@ namespace plan {
 
 namespace {
 
-std::string fmt(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string fmt(const char* format, ...) {
-    va_list args, again;
-    va_start(args, format);
-    va_copy(again, args);
-    const int n = std::vsnprintf(nullptr, 0, format, args);
-    va_end(args);
-    std::string s(n > 0 ? static_cast<size_t>(n) : 0, '\0');
-    if (n > 0)
-        std::vsnprintf(s.data(), s.size() + 1, format, again);
-    va_end(again);
-    return s;
-}
-
 // The keys as the simulator's help names them.
 const char* frenchKey(Key key) {
     switch (key) {
@@ -68,6 +54,19 @@ std::string state(const Moment& m) {
 }
 
 } // namespace
+
+std::string fmt(const char* format, ...) {
+    va_list args, again;
+    va_start(args, format);
+    va_copy(again, args);
+    const int n = std::vsnprintf(nullptr, 0, format, args);
+    va_end(args);
+    std::string s(n > 0 ? static_cast<size_t>(n) : 0, '\0');
+    if (n > 0)
+        std::vsnprintf(s.data(), s.size() + 1, format, again);
+    va_end(again);
+    return s;
+}
 
 const char* keyName(Key key) {
     switch (key) {

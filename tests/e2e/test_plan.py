@@ -7,11 +7,13 @@ chaser still where its position line shows every digit, and each glyph of that l
 the text it must be. Time is steered with the pause key: the program runs for as long as the measured
 pace says, then stops, and the screen says where it stopped."""
 import os
+import re
 import shutil
 import subprocess
 import sys
 import tempfile
 import time
+import xml.etree.ElementTree as ET
 
 import harness
 
@@ -263,5 +265,48 @@ def test_planner_refuses_bad_arguments(binary):
     assert out.returncode == 0 and "--from" in out.stdout, out
 
 
+SYMBOLS = {"Up": "\u2191", "Down": "\u2193", "Left": "\u2190", "Right": "\u2192", "PageUp": "PageUp",
+           "PageDown": "PageDown", "check": "pause"}
+
+
+def test_planner_draws_its_plan(binary):
+    """--svg draws the plan that --keys prints, and the standard output stays the same: well-formed
+    XML, the flight from the start into the port window at equal scales, every step named with its
+    time; the help page's picture is the one the planner draws now."""
+    planner = os.path.join(os.path.dirname(os.path.abspath(binary)), "rendezvous-plan")
+    picture = os.path.join(tempfile.mkdtemp(), "plan.svg")
+    moment = "25.150 0.004 -2.447 0.000 0.007 -0.102 0.000 98"
+    for args, start in ((["data/fo2.in"], (-10.0, 0.0)), (["data/fo5.in"], (-20.0, 0.8)),
+                        (["--from", moment, "data/fo2.in"], (-2.447, 0.004))):
+        keys = subprocess.run([planner, "--keys"] + args, capture_output=True, text=True)
+        drawn = subprocess.run([planner, "--keys", "--svg", picture] + args, capture_output=True, text=True)
+        assert drawn.returncode == 0 and drawn.stdout == keys.stdout, (args, drawn.stderr)
+        if args == ["data/fo2.in"]:
+            with open(picture, "rb") as new, open("data/plan-fo2.svg", "rb") as page:
+                assert new.read() == page.read(), "data/plan-fo2.svg is not the planner's picture: make figures"
+        svg = ET.parse(picture).getroot()
+        ns = {"s": "http://www.w3.org/2000/svg"}
+        # The flight is drawn in world units (y, x), under transforms of equal scales.
+        for group in svg.iterfind(".//s:g[@transform]", ns):
+            a, b, c, d = (float(v) for v in re.findall(r"[-\d.]+", group.get("transform"))[:4])
+            assert b == c == 0 and a == -d > 0, group.get("transform")
+        legs = [[float(v) for v in re.findall(r"[-\d.]+", p.get("d"))]
+                for p in svg.iterfind(".//s:path[@class='vol']", ns)]
+        assert legs and abs(legs[0][0] - start[0]) < 1e-3 and abs(legs[0][1] - start[1]) < 1e-3, (args, legs[0][:2])
+        y, x = legs[-1][-2:]
+        assert -1.5 < y < -1.4 and abs(x) < 0.1, (args, y, x)
+        # A label: "TIME : ITEM, ITEM", an item "KEY" or "COUNT × KEY", numbers as the help page writes them.
+        labels = {}
+        for text in svg.iterfind(".//s:text", ns):
+            words = (text.text or "").replace(",", ".").replace("\u2212", "-").split(" : ")
+            if len(words) == 2 and re.fullmatch(r"-?\d+\.\d\d", words[0]):
+                labels.setdefault(words[0], []).extend(words[1].split(". "))
+        for line in keys.stdout.splitlines():
+            words = line.split()
+            count = int(words[2]) if len(words) > 2 else 1
+            item = SYMBOLS[words[1]] if count == 1 else "%d \u00d7 %s" % (count, SYMBOLS[words[1]])
+            assert item in labels.get("%.2f" % float(words[0]), []), (args, line, labels)
+
+
 if __name__ == "__main__":
-    harness.main([test_planner_refuses_bad_arguments, test_fly_scenario_1_by_the_plan])
+    harness.main([test_planner_refuses_bad_arguments, test_planner_draws_its_plan, test_fly_scenario_1_by_the_plan])
