@@ -274,7 +274,8 @@ extern "C" void glRasterPos3f(GLfloat x, GLfloat y, GLfloat z) {
     transform(mv, point, eye);
     transform(proj, eye, clip);
     const float w = clip[3];
-    webRaster.valid = w > 0.0f && std::fabs(clip[0]) <= w && std::fabs(clip[1]) <= w && std::fabs(clip[2]) <= w;
+    webRaster.valid =
+        w > 0.0f && std::fabs(clip[0]) <= w && std::fabs(clip[1]) <= w && std::fabs(clip[2]) <= w;
     if (!webRaster.valid)
         return;
     GLint vp[4];

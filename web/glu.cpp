@@ -8,13 +8,18 @@ void gluPerspective(GLdouble fovy, GLdouble aspect, GLdouble zNear, GLdouble zFa
     const double f = 1.0 / std::tan(fovy * M_PI / 360.0), depth = zNear - zFar;
     if (aspect == 0.0 || depth == 0.0)
         return;
-    const GLfloat m[16] = {float(f / aspect), 0, 0, 0, 0, float(f), 0, 0, 0, 0, float((zFar + zNear) / depth), -1,
+    // One column of the matrix a line.
+    // clang-format off
+    const GLfloat m[16] = {float(f / aspect), 0, 0, 0,
+                           0, float(f), 0, 0,
+                           0, 0, float((zFar + zNear) / depth), -1,
                            0, 0, float(2.0 * zFar * zNear / depth), 0};
+    // clang-format on
     glMultMatrixf(m);
 }
 
-void gluLookAt(GLdouble eyeX, GLdouble eyeY, GLdouble eyeZ, GLdouble centerX, GLdouble centerY, GLdouble centerZ,
-               GLdouble upX, GLdouble upY, GLdouble upZ) {
+void gluLookAt(GLdouble eyeX, GLdouble eyeY, GLdouble eyeZ, GLdouble centerX, GLdouble centerY,
+               GLdouble centerZ, GLdouble upX, GLdouble upY, GLdouble upZ) {
     double f[3] = {centerX - eyeX, centerY - eyeY, centerZ - eyeZ};
     const double fl = std::sqrt(f[0] * f[0] + f[1] * f[1] + f[2] * f[2]);
     if (fl == 0.0)
@@ -29,8 +34,13 @@ void gluLookAt(GLdouble eyeX, GLdouble eyeY, GLdouble eyeZ, GLdouble centerX, GL
     for (double& c : s)
         c /= sl;
     const double u[3] = {s[1] * f[2] - s[2] * f[1], s[2] * f[0] - s[0] * f[2], s[0] * f[1] - s[1] * f[0]};
-    const GLfloat m[16] = {float(s[0]), float(u[0]), float(-f[0]), 0, float(s[1]), float(u[1]), float(-f[1]), 0,
-                           float(s[2]), float(u[2]), float(-f[2]), 0, 0, 0, 0, 1};
+    // One column of the matrix a line.
+    // clang-format off
+    const GLfloat m[16] = {float(s[0]), float(u[0]), float(-f[0]), 0,
+                           float(s[1]), float(u[1]), float(-f[1]), 0,
+                           float(s[2]), float(u[2]), float(-f[2]), 0,
+                           0, 0, 0, 1};
+    // clang-format on
     glMultMatrixf(m);
     glTranslatef(float(-eyeX), float(-eyeY), float(-eyeZ));
 }

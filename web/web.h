@@ -11,9 +11,9 @@
 
 // ---- Raster position (gl.cpp), for the bitmap text of glut.cpp ----
 struct WebRaster {
-    bool valid = false;                        // inside the view when it was set
-    float x = 0.0f, y = 0.0f;                  // window pixels from the lower left
-    float z = 0.0f;                            // normalised depth, -1 near to 1 far
+    bool valid = false;                       // inside the view when it was set
+    float x = 0.0f, y = 0.0f;                 // window pixels from the lower left
+    float z = 0.0f;                           // normalised depth, -1 near to 1 far
     float rgba[4] = {1.0f, 1.0f, 1.0f, 1.0f}; // the colour the raster position took, lit or not
 };
 extern WebRaster webRaster;
