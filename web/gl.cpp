@@ -177,6 +177,8 @@ extern "C" void glBegin(GLenum m) {
 }
 
 extern "C" void glEnd() {
+    if (!building)
+        return;
     building = false;
     switch (mode) {
     case GL_POLYGON:
