@@ -119,7 +119,8 @@ def test_start_and_screen(page):
     assert harness.count(shot, blue, box(-3.85, -3.0, -3.7, -2.88, margin=2)) > 0, "no speed-limit block"
     page.keys(Keys.ARROW_DOWN)
     pressed = page.shot_when(lambda s: fuel_top(s) > full)
-    assert fuel_top(pressed) - full == at(0, 2.0 - 1 / 20.0)[1] - at(0, 2.0)[1], (fuel_top(pressed), full)
+    step = at(0, 2.0 - 1 / 20.0)[1] - at(0, 2.0)[1]  # about 5 pixels, give or take the rounding
+    assert abs(fuel_top(pressed) - full - step) <= 1, (fuel_top(pressed), full, step)
     # The landscape view shows the planet; a drag turns it.
     page.keys("l")
     land = page.shot_when(lambda s: harness.count(s, planet) > 20000)
