@@ -19,7 +19,6 @@ namespace {
 
 using Vec = std::array<double, 6>; // X, Y, Z, Xp, Yp, Zp
 
-constexpr double kPort = -1.5;        // Y of the docking port's face
 constexpr double kGateNear = 0.6;     // the glide begins this far from the port at the nearest...
 constexpr double kGateFar = 2.5;      // ...and at the farthest
 constexpr double kGateLine = 0.02;    // |X| under which a transfer has reached the approach line
@@ -267,7 +266,7 @@ int startY(const Model& m, const P4& at) {
 // What a glide costs from where it begins: the presses that start it, those that hold the line (the
 // orbit pulls a closing chaser up at 2 Omega Yp, a velocity of 2 Omega D over D), and its time.
 double glideCost(const Model& m, const P4& at) {
-    const double d = kPort - at.y;
+    const double d = sim::kPortY - at.y;
     return std::abs(startX(m, at)) + std::abs(startY(m, at)) + 2.0 * m.omega * d / m.q +
            kTimeWeight * d / kGlideSpeed;
 }
@@ -277,7 +276,7 @@ double glideCost(const Model& m, const P4& at) {
 double restCost(const Model& m, double d) {
     const double hop = 4.0 * m.q / std::max(m.omega, 1e-3);
     return 2.0 * std::ceil(std::max(0.0, d - kGateFar) / hop) +
-           glideCost(m, {0.0, kPort - kGateFar, 0.0, 0.0});
+           glideCost(m, {0.0, sim::kPortY - kGateFar, 0.0, 0.0});
 }
 
 // In-plane positions and velocities call by call, kept apart so that the scan reads only positions.
@@ -346,7 +345,7 @@ std::vector<Transfer> transfers(const Model& m, const Vec& s0, int reserve) {
                 // The line is looked for every kStride calls, then call by call where it was crossed.
                 for (long j = end + 1, prev = end + 1; j <= len && !(glide && stop); prev = j, j += kStride) {
                     const double x = xAt(j), y = yAt(j);
-                    if ((kPort - y < 0.3 && std::fabs(x) < 1.0) || x * x + y * y > 8100.0)
+                    if ((sim::kPortY - y < 0.3 && std::fabs(x) < 1.0) || x * x + y * y > 8100.0)
                         break; // too near the target off the line, or nearly lost
                     if (std::fabs(x) > kGateLine && xAt(prev) * x > 0.0)
                         continue;
@@ -357,7 +356,7 @@ std::vector<Transfer> transfers(const Model& m, const Vec& s0, int reserve) {
                         const long gy = std::max(0L, g - firstY);
                         const P4 p{gx, yAt(g), coast.xp[g] + sx * tx.xp[g - first] + sy * ty.xp[gy],
                                    coast.yp[g] + sx * tx.yp[g - first] + sy * ty.yp[gy]};
-                        const double d = kPort - p.y;
+                        const double d = sim::kPortY - p.y;
                         // What comes next begins with a short burst: the chaser must come onto the line
                         // slowly.
                         if (!glide && d >= kGateNear && d <= kGateFar && std::fabs(p.xp) <= kGateSwerve &&
@@ -388,7 +387,7 @@ std::vector<Transfer> transfers(const Model& m, const Vec& s0, int reserve) {
     cheapest(stops);
     // Already on the line near the port, as at a check during a glide: glide on from here.
     const P4 here = inPlane(s0);
-    if (std::fabs(here.x) <= 0.1 && kPort - here.y > 0.0 && kPort - here.y <= kGateFar)
+    if (std::fabs(here.x) <= 0.1 && sim::kPortY - here.y > 0.0 && sim::kPortY - here.y <= kGateFar)
         glides.insert(glides.begin(), {0, 0, 0, 0, glideCost(m, here)});
     glides.insert(glides.end(), stops.begin(), stops.end());
     return glides;
@@ -609,7 +608,7 @@ Flown flyLeg(const Model& m, const sim::ParaPhy& sc, const Moment& from, const T
             p.left == 0 && (p.next >= f.steps.size() || f.steps[p.next].t + kLate > sim::t + 0.5);
         if (!onLine && p.call >= tr.gate) {
             onLine = true;
-            f.gates.push_back({sim::t, kPort - sim::Y, tr.stop});
+            f.gates.push_back({sim::t, sim::kPortY - sim::Y, tr.stop});
             // A stop takes all the velocity away.
             const P4 at = inPlane(now());
             const int ky = tr.stop ? roundi(-at.yp / m.q) : startY(m, at);

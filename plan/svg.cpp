@@ -23,9 +23,6 @@ constexpr double kZHeight = 130.0;   // the panel of z against time
 constexpr double kCharWidth = 6.4;   // about what a character of the labels, 11 px, takes
 constexpr double kLabelGap = 14.0;   // between two labels of a comb
 constexpr double kThin = 0.5;        // a path keeps the points that lie farther than this, in px
-constexpr double kPortY = -1.5;      // the port's face; the target's box spans Y from there to 1.5...
-constexpr double kBoxX = 0.4;        // ...and X and Z within this of the axis
-constexpr double kWindow = 0.1;      // the port window: this deep and this far from the axis
 constexpr double kOffPlane = 0.0005; // a flight leaves the plane where |z| shows on the screen
 const char* const kTransfer = "#2a6fb5";
 const char* const kGlide = "#c33";
@@ -415,18 +412,18 @@ Drawn planePanel(const Plan& plan, const std::vector<Sample>& flight, double top
         text(kLeft, top + 14, v.title, " font-size=\"13\" font-weight=\"bold\" fill=\"#1a3a6b\"");
     out += axes(f, "y : le long de l\u2019orbite", "x : radial, vers le haut");
     // The target's box, the port window and the approach line, which the glide holds.
-    out += rect(f, {kPortY, -kPortY, -kBoxX, kBoxX}, " fill=\"#ccc\" stroke=\"#555\"");
-    out += rect(f, {kPortY, kPortY + kWindow, -kWindow, kWindow},
+    out += rect(f, {sim::kPortY, sim::kBoxY, -sim::kBoxX, sim::kBoxX}, " fill=\"#ccc\" stroke=\"#555\"");
+    out += rect(f, {sim::kPortY, sim::kPortY + sim::kDockWindow, -sim::kDockWindow, sim::kDockWindow},
                 " fill=\"#e0b000\" stroke=\"#555\" stroke-width=\"0.5\"");
     if (f.a1 > 0.0)
-        out +=
-            text(f.x(0.0), f.y(kBoxX) - 5, "cible", " font-size=\"11\" text-anchor=\"middle\" fill=\"#333\"");
+        out += text(f.x(0.0), f.y(sim::kBoxX) - 5, "cible",
+                    " font-size=\"11\" text-anchor=\"middle\" fill=\"#333\"");
     else
-        out += text(f.x(kPortY) + 6, f.y(std::min(kBoxX, f.b1)) + 14, "cible, port",
+        out += text(f.x(sim::kPortY) + 6, f.y(std::min(sim::kBoxX, f.b1)) + 14, "cible, port",
                     " font-size=\"11\" fill=\"#333\"");
     out += fmt(
         "<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"#777\" stroke-dasharray=\"6,4\"/>\n",
-        f.x0, f.y(0.0), f.x(kPortY), f.y(0.0));
+        f.x0, f.y(0.0), f.x(sim::kPortY), f.y(0.0));
     if (v.zoom)
         out += rect(f, *v.zoom, " fill=\"none\" stroke=\"#c33\" stroke-dasharray=\"2,2\"");
     // The flight in world units, under one transform that keeps both scales equal.
@@ -552,13 +549,16 @@ std::string svg(const Plan& plan, const sim::ParaPhy& sc, const Moment& from, co
     View whole{
         "Dans le plan de l\u2019orbite, vu de c\u00f4t\u00e9 (m\u00eame \u00e9chelle sur les deux axes ; la "
         "plan\u00e8te est en bas)",
-        around(flight, flight.front().t, {kPortY - 0.5, -kPortY + 0.5, -kBoxX - 0.3, kBoxX + 0.3}), kPlaneMax,
-        flight.front().t};
+        around(flight, flight.front().t,
+               {sim::kPortY - 0.5, sim::kBoxY + 0.5, -sim::kBoxX - 0.3, sim::kBoxX + 0.3}),
+        kPlaneMax, flight.front().t};
     // The glide's teeth are hundredths: when the whole flight is drawn too small for them, the glide
     // has a panel of its own, and its steps are named there. Those that start it come up to
     // kLateMax before it.
     const double glide = plan.outcome == 3 && !plan.legs.empty() ? plan.legs.back() : 1e300;
-    const Box near = around(flight, glide, {kPortY - 0.3, kPortY + 0.3, -1.2 * kWindow, 1.2 * kWindow});
+    const Box near =
+        around(flight, glide,
+               {sim::kPortY - 0.3, sim::kPortY + 0.3, -1.2 * sim::kDockWindow, 1.2 * sim::kDockWindow});
     const bool zoom = glide < 1e300 && fit(near, kZoomMax).sa > 2.5 * fit(whole.box, kPlaneMax).sa;
     if (zoom) {
         whole.stepsTo = glide - kLateMax;

@@ -9,12 +9,11 @@ namespace sim {
 
 void collision(double X, double Y, double Z, double Xp, double Yp, double Zp) {
     const double v = std::pow(Xp * Xp + Yp * Yp + Zp * Zp, 0.5);
-    // The target is a box of half-widths 0.4, 1.5, 0.4; its docking port is the face at Y = -1.5,
-    // and a docking counts within 0.1 of the port's centre, under the speed limit 0.12.
-    if (std::fabs(Y) < 1.5 && std::fabs(X) < 0.4 && std::fabs(Z) < 0.4) {
+    // Inside the target's box; in its port's window, a docking, under the speed limit 0.12.
+    if (std::fabs(Y) < kBoxY && std::fabs(X) < kBoxX && std::fabs(Z) < kBoxZ) {
         tcalc = 0.0;
         coll = 1;
-        if (std::fabs(Y + 1.5) < 0.1 && std::fabs(X) < 0.1 && std::fabs(Z) < 0.1) {
+        if (std::fabs(Y - kPortY) < kDockWindow && std::fabs(X) < kDockWindow && std::fabs(Z) < kDockWindow) {
             coll = 2;
             if (v < 0.12)
                 coll = 3;

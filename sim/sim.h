@@ -48,6 +48,12 @@ constexpr int kNxMin = 2;          // the trail needs slots nx - 1 down to 1
 constexpr int kNxMax = 1000000;    // 3 x 8 MB of history, shifted once per integrator call
 constexpr int kSubStepMax = 10000; // sub-steps in one integrator call
 
+// The target as the outcome rules see it: a box about the origin whose face towards -Y is the docking
+// port; a docking counts within kDockWindow of the port's centre.
+constexpr double kBoxX = 0.4, kBoxY = 1.5, kBoxZ = 0.4; // half-widths of the box
+constexpr double kPortY = -kBoxY;                       // Y of the port's face
+constexpr double kDockWindow = 0.1;                     // on each axis, from the port's centre
+
 // ---- Scenario and reset (scenario.cpp) ----
 extern bool scenarioRead; // whether the last Lit2 could open its file; start-up explains when not
 
