@@ -84,7 +84,7 @@ check: build
 	$(XVFB) ctest --test-dir build --output-on-failure -j $(JOBS) -L 'unit|gl'
 
 # The fuzzers run first so that ctest's summary closes the output.
-test: deps-web build build-asan build-fuzz web
+test: build build-asan build-fuzz web
 	$(MAKE) --no-print-directory fuzz-replay
 	$(MAKE) --no-print-directory fuzz-short
 	$(XVFB) ctest --test-dir build --output-on-failure -j $(JOBS) -LE 'e2e|web'

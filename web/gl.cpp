@@ -280,8 +280,8 @@ extern "C" void glRasterPos3f(GLfloat x, GLfloat y, GLfloat z) {
         w > 0.0f && std::fabs(clip[0]) <= w && std::fabs(clip[1]) <= w && std::fabs(clip[2]) <= w;
     if (!webRaster.valid)
         return;
-    GLint vp[4];
-    glGetIntegerv(GL_VIEWPORT, vp);
+    const int* vp = webRaster.viewport;
+    glGetIntegerv(GL_VIEWPORT, webRaster.viewport);
     webRaster.x = float(vp[0]) + (clip[0] / w + 1.0f) * 0.5f * float(vp[2]);
     webRaster.y = float(vp[1]) + (clip[1] / w + 1.0f) * 0.5f * float(vp[3]);
     webRaster.z = clip[2] / w;
@@ -293,22 +293,20 @@ extern "C" void glRasterPos3f(GLfloat x, GLfloat y, GLfloat z) {
     }
 }
 
-void webDrawPixels(const float* xy, int count, float z, const float rgba[4]) {
-    GLint vp[4];
-    glGetIntegerv(GL_VIEWPORT, vp);
+void webDrawBitmap(const float* cells, int count) {
+    const int* vp = webRaster.viewport;
     if (count <= 0 || vp[2] <= 0 || vp[3] <= 0)
         return;
-    std::vector<Vertex> points(static_cast<size_t>(count));
+    // Pixel centres from the raster position's pixel, in normalised device coordinates.
+    const float x0 = std::floor(webRaster.x) + 0.5f - float(vp[0]),
+                y0 = std::floor(webRaster.y) + 0.5f - float(vp[1]);
+    Vertex v = {{0.0f, 0.0f, webRaster.z}, {0.0f, 0.0f, 1.0f}, {}};
+    for (int k = 0; k < 4; ++k)
+        v.colour[k] = byte(webRaster.rgba[k]);
+    std::vector<Vertex> points(static_cast<size_t>(count), v);
     for (int i = 0; i < count; ++i) {
-        Vertex& v = points[size_t(i)];
-        // Pixel centres, in normalised device coordinates.
-        v.position[0] = (xy[2 * i] + 0.5f - float(vp[0])) / float(vp[2]) * 2.0f - 1.0f;
-        v.position[1] = (xy[2 * i + 1] + 0.5f - float(vp[1])) / float(vp[3]) * 2.0f - 1.0f;
-        v.position[2] = z;
-        v.normal[0] = v.normal[1] = 0.0f;
-        v.normal[2] = 1.0f;
-        for (int k = 0; k < 4; ++k)
-            v.colour[k] = byte(rgba[k]);
+        points[size_t(i)].position[0] = (x0 + cells[2 * i]) / float(vp[2]) * 2.0f - 1.0f;
+        points[size_t(i)].position[1] = (y0 + cells[2 * i + 1]) / float(vp[3]) * 2.0f - 1.0f;
     }
     const bool lit = lighting;
     if (lit)

@@ -1,5 +1,6 @@
 // What the browser's GLUT lacks and the program draws: the Helvetica bitmap fonts and the spheres.
 #include <GL/glut.h>
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <utility>
@@ -51,12 +52,7 @@ void glutBitmapCharacter(void* font, int character) {
     // As a bitmap does, a character at an invalid raster position draws nothing and moves nothing.
     if (!webRaster.valid)
         return;
-    std::vector<float> at(g.cells.size());
-    for (size_t k = 0; k < at.size(); k += 2) {
-        at[k] = std::floor(webRaster.x) + g.cells[k];
-        at[k + 1] = std::floor(webRaster.y) + g.cells[k + 1];
-    }
-    webDrawPixels(at.data(), int(at.size() / 2), webRaster.z, webRaster.rgba);
+    webDrawBitmap(g.cells.data(), int(g.cells.size() / 2));
     webRaster.x += float(g.advance);
 }
 

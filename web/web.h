@@ -15,9 +15,10 @@ struct WebRaster {
     float x = 0.0f, y = 0.0f;                 // window pixels from the lower left
     float z = 0.0f;                           // normalised depth, -1 near to 1 far
     float rgba[4] = {1.0f, 1.0f, 1.0f, 1.0f}; // the colour the raster position took, lit or not
+    int viewport[4] = {0, 0, 1, 1};           // the viewport it was set in, for the pixels drawn there
 };
 extern WebRaster webRaster;
 
-// Draws points at the given window pixels (x, y pairs, lower left origin) at depth z, in colour rgba,
-// with no lighting and whatever matrices are current; the current colour and normal are left alone.
-void webDrawPixels(const float* xy, int count, float z, const float rgba[4]);
+// Draws a bitmap at the (valid) raster position, unlit, in its colour and at its depth: `count` lit pixels
+// given as x, y pairs from the position. Matrices, lighting, colour and normal are left as they were.
+void webDrawBitmap(const float* cells, int count);

@@ -128,7 +128,7 @@ mergeInto(LibraryManager.library, {
       e.preventDefault();
     },
 
-    glyphCanvas: null,
+    glyphCanvas: null, // where webGlyph has the browser draw a character, made on first use
   },
 
   // ---- GLUT ----
