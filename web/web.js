@@ -3,6 +3,10 @@
 // right-button menus, the glyphs of the bitmap fonts, the help page's tab, the end of the program,
 // and the few entry points of the GL emulation that web/gl.cpp draws through. Merged into emscripten's
 // library, so that the functions here take the place of emscripten's own of the same names.
+//
+// The page's own code meets the program here only: Module.pressKey(name) and Module.chooseMenu(path)
+// act as a key and a menu click do, and the page's hooks Module.onInput(kind, code) and
+// Module.onFrame() hear of each input handed to the program and of each frame drawn.
 
 mergeInto(LibraryManager.library, {
   $WEB__deps: ['$GLUT', '$callUserCallback'],
@@ -25,6 +29,51 @@ mergeInto(LibraryManager.library, {
       if (!WEB.ended) callUserCallback(f);
     },
 
+    // An input callback into the program, then the page's hook Module.onInput(kind, code) with what
+    // was handed over: 'key' and the character's code, 'special' and GLUT's key code, or 'menu' and
+    // the entry's value. The hook sees the state right after the program took the input.
+    input: function(kind, code, f) {
+      WEB.call(f);
+      if (!WEB.ended && Module['onInput']) Module['onInput'](kind, code);
+    },
+
+    // A key by the browser's name ('ArrowUp', 'PageDown', 'p', 'Escape'...) handed to the program as
+    // GLUT hands it over; false for a key that GLUT does not pass on.
+    key: function(name) {
+      var special = WEB.special[name];
+      var code = WEB.named[name];
+      if (code === undefined && name.length == 1 && name.charCodeAt(0) < 256) code = name.charCodeAt(0);
+      if (special !== undefined && GLUT.specialFunc) {
+        WEB.input('special', special, function() {
+          {{{ makeDynCall('viii', 'GLUT.specialFunc') }}}(special, 0, 0);
+        });
+      } else if (code !== undefined && GLUT.keyboardFunc) {
+        WEB.input('key', code, function() { {{{ makeDynCall('viii', 'GLUT.keyboardFunc') }}}(code, 0, 0); });
+      } else {
+        return false;
+      }
+      return true;
+    },
+
+    // A menu entry chosen as a click on it would: `path` holds the entry's place in the menu on the
+    // right button, then in each submenu ([0] the first entry, [1, 2] the third of the second's submenu).
+    choose: function(path) {
+      var menu = WEB.menus[WEB.attached[2]];
+      for (var i = 0; menu && i < path.length; i++) {
+        var entry = menu.entries[path[i]];
+        if (!entry) return false;
+        if (entry.sub) {
+          menu = WEB.menus[entry.sub];
+          continue;
+        }
+        if (i != path.length - 1) return false;
+        WEB.closeMenus();
+        WEB.input('menu', entry.value, function() { {{{ makeDynCall('vi', 'menu.callback') }}}(entry.value); });
+        return true;
+      }
+      return false;
+    },
+
     // Window coordinates of a mouse event, GLUT's way: pixels of the canvas from its top left.
     at: function(e) {
       var canvas = Module['canvas'], r = canvas.getBoundingClientRect();
@@ -35,17 +84,7 @@ mergeInto(LibraryManager.library, {
     onKeydown: function(e) {
       if (WEB.shown.length) return; // the menu has the keyboard
       if (e.ctrlKey || e.metaKey || e.altKey) return; // the browser's own shortcuts
-      var special = WEB.special[e.key];
-      var code = WEB.named[e.key];
-      if (code === undefined && e.key.length == 1 && e.key.charCodeAt(0) < 256) code = e.key.charCodeAt(0);
-      if (special !== undefined && GLUT.specialFunc) {
-        WEB.call(function() { {{{ makeDynCall('viii', 'GLUT.specialFunc') }}}(special, 0, 0); });
-      } else if (code !== undefined && GLUT.keyboardFunc) {
-        WEB.call(function() { {{{ makeDynCall('viii', 'GLUT.keyboardFunc') }}}(code, 0, 0); });
-      } else {
-        return;
-      }
-      e.preventDefault(); // no scrolling of the page by arrows, space or PageDown
+      if (WEB.key(e.key)) e.preventDefault(); // no scrolling of the page by arrows, space or PageDown
     },
 
     onMousedown: function(e) {
@@ -102,7 +141,7 @@ mergeInto(LibraryManager.library, {
           if (entry.sub) return;
           WEB.closeMenus();
           Module['canvas'].focus();
-          WEB.call(function() { {{{ makeDynCall('vi', 'menu.callback') }}}(entry.value); });
+          WEB.input('menu', entry.value, function() { {{{ makeDynCall('vi', 'menu.callback') }}}(entry.value); });
         });
         box.appendChild(item);
       });
@@ -151,6 +190,9 @@ mergeInto(LibraryManager.library, {
       e.stopPropagation();
       e.preventDefault();
     }, true);
+    // The page's controls reach the program as the keys and the menu do, and only so.
+    Module['pressKey'] = WEB.key;
+    Module['chooseMenu'] = WEB.choose;
     Browser.resizeListeners.push(function(width, height) {
       if (GLUT.reshapeFunc) {{{ makeDynCall('vii', 'GLUT.reshapeFunc') }}}(width, height);
     });
@@ -181,6 +223,8 @@ mergeInto(LibraryManager.library, {
         if (GLUT.idleFunc) {{{ makeDynCall('v', 'GLUT.idleFunc') }}}();
         {{{ makeDynCall('v', 'GLUT.displayFunc') }}}();
       });
+      // The page's hook after each frame, with the state that frame showed.
+      if (!WEB.ended && Module['onFrame']) Module['onFrame']();
     });
   },
 

@@ -39,8 +39,12 @@ class Page:
         driver.get(url)
         self.canvas = driver.find_element(By.ID, "canvas")
 
+    def js(self, script, *args):
+        """The value of a script run in the page (`return ...`; arguments as `arguments[i]`)."""
+        return self.d.execute_script(script, *args)
+
     def console(self):
-        return self.d.execute_script("return document.getElementById('console').textContent")
+        return self.js("return document.getElementById('console').textContent")
 
     def wait(self, what, timeout=15.0):
         """Waits until what() is true; returns the seconds since the page was opened."""

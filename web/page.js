@@ -1,0 +1,40 @@
+// The page's shell: the program's module (its canvas, its output in the console pane, the end of the
+// program), loaded before the program itself. The page's other concerns each have a file beside this
+// one; they reach the program only through the hooks and entry points that web.js puts on Module.
+var Module = (() => {
+  'use strict';
+  const pane = document.getElementById('console');
+  const canvas = document.getElementById('canvas');
+  const statusLine = document.getElementById('status');
+
+  // The program's standard output and error, line by line, in the pane and in the browser's console.
+  function show(line, isError) {
+    // The GL emulation's own notices are the runtime's, not the program's: the browser's console only.
+    if (line.startsWith('WARNING: using emscripten GL')) return console.debug(line);
+    pane.textContent += line + '\n';
+    pane.scrollTop = pane.scrollHeight;
+    (isError ? console.error : console.log)(line);
+  }
+
+  const module = {
+    canvas: canvas,
+    arguments: [],
+    print: line => show(line, false),
+    printErr: line => show(line, true),
+    setStatus: text => { statusLine.textContent = text; },
+    onRuntimeInitialized: () => { statusLine.textContent = ''; canvas.focus(); },
+    // Esc, Q or the menu's exit: the program has ended; the page offers a new start.
+    onEnd: code => {
+      statusLine.textContent = '';
+      canvas.style.opacity = 0.4;
+      document.getElementById('ended').style.display = 'block';
+      document.getElementById('again').focus();
+    },
+  };
+  document.getElementById('again').addEventListener('click', () => location.reload());
+  canvas.addEventListener('webglcontextlost', e => {
+    statusLine.textContent = 'Le contexte WebGL est perdu : rechargez la page.';
+    e.preventDefault();
+  });
+  return module;
+})();
