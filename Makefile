@@ -6,7 +6,8 @@
 # make fuzz  : the long fuzzing campaign, FUZZ_TIME seconds per fuzzer, two at a time; then
 #              `make fuzz-corpus` folds what it found into the committed corpora of fuzz/corpus/
 # make web   : install what is missing, build the simulator for the browser into the static site
-#              build-web/site (emscripten); `make serve` shows it at http://localhost:8000/
+#              build-web/site (emscripten); `make serve` shows it at http://localhost:8000/; `make test`
+#              drives the page in Chromium, Firefox ESR and WebKitGTK
 # make install : build, then install under PREFIX (/usr/local by default), staged under DESTDIR if given
 # make package : build, then the Debian package build/rendezvous_<version>_<arch>.deb
 PACKAGES := build-essential cmake pkg-config python3 libglut-dev libgl-dev libglu1-mesa-dev \
@@ -16,12 +17,16 @@ PACKAGES := build-essential cmake pkg-config python3 libglut-dev libgl-dev libgl
 # The browser build and its test: emscripten, and Chromium driven by Selenium; Liberation Sans stands
 # in for Helvetica in the page's bitmap text.
 WEB_PACKAGES := emscripten chromium chromium-driver python3-selenium fonts-liberation
+# The page's test also runs in Firefox ESR, driven by puppeteer-core from npm (Debian has no
+# geckodriver), and in WebKitGTK's MiniBrowser through WebKitWebDriver. Node.js brings npm where it
+# is not Debian's own; Debian's needs its npm package.
+BROWSER_PACKAGES := firefox-esr webkit2gtk-driver libwebkit2gtk-4.1-0 nodejs $(if $(shell command -v npm),,npm)
 JOBS ?= $(shell nproc)
 PREFIX ?= /usr/local
 # -noreset: Xvfb would otherwise reset, refusing connections, each time its last client leaves.
 XVFB := xvfb-run -a -s "-screen 0 1280x1024x24 -noreset"
 
-.PHONY: all deps deps-web web serve build build-asan build-fuzz run install package check test bench clean fuzz fuzz-short fuzz-replay \
+.PHONY: all deps deps-web deps-browsers web serve build build-asan build-fuzz run install package check test bench clean fuzz fuzz-short fuzz-replay \
         fuzz-corpus
 
 # The fuzz targets of fuzz/, and the files of tests/data/ each one also replays.
@@ -41,6 +46,12 @@ deps:
 
 deps-web:
 	@sh tools/deps.sh $(PACKAGES) $(WEB_PACKAGES)
+
+# The browsers of the page's test, and puppeteer-core at the version tests/web/package-lock.json holds.
+deps-browsers: tests/web/node_modules/.package-lock.json
+tests/web/node_modules/.package-lock.json: tests/web/package-lock.json
+	@sh tools/deps.sh $(PACKAGES) $(WEB_PACKAGES) $(BROWSER_PACKAGES)
+	npm ci --prefix tests/web --no-audit --no-fund --loglevel=error
 
 # Debian's emscripten runs on the system's Node.js; NODE_PATH finds its acorn where that Node.js
 # is not Debian's own.
@@ -84,11 +95,11 @@ check: build
 	$(XVFB) ctest --test-dir build --output-on-failure -j $(JOBS) -L 'unit|gl'
 
 # The fuzzers run first so that ctest's summary closes the output.
-test: build build-asan build-fuzz web
+test: build build-asan build-fuzz web deps-browsers
 	$(MAKE) --no-print-directory fuzz-replay
 	$(MAKE) --no-print-directory fuzz-short
 	$(XVFB) ctest --test-dir build --output-on-failure -j $(JOBS) -LE 'e2e|web'
-	ctest --test-dir build --output-on-failure -L web
+	$(XVFB) ctest --test-dir build --output-on-failure -L web
 	$(XVFB) ctest --test-dir build --output-on-failure -L e2e
 	$(SAN_ENV) ctest --test-dir build-asan --output-on-failure -j $(JOBS) -L unit
 	$(SAN_ENV) $(XVFB) ctest --test-dir build-asan --output-on-failure -L e2e

@@ -36,5 +36,30 @@ var Module = (() => {
     statusLine.textContent = 'Le contexte WebGL est perdu : rechargez la page.';
     e.preventDefault();
   });
+
+  // The program draws through WebGL. Where the browser has none (turned off, or graphics too old), the
+  // program would stop at its first GL call with nothing said: the page says it instead, and what to
+  // try, and does not start the program.
+  function hasWebGL() {
+    try {
+      const gl = document.createElement('canvas').getContext('webgl');
+      if (gl) gl.getExtension('WEBGL_lose_context')?.loseContext(); // browsers keep few contexts
+      return !!gl;
+    } catch (e) {
+      return false;
+    }
+  }
+  // Once every script of the page has set its hooks.
+  document.addEventListener('DOMContentLoaded', () => {
+    if (!hasWebGL()) {
+      statusLine.textContent = '';
+      canvas.hidden = pane.hidden = true;
+      document.getElementById('nowebgl').hidden = false;
+      return;
+    }
+    const program = document.createElement('script');
+    program.src = 'rendezvous.js';
+    document.body.appendChild(program);
+  });
   return module;
 })();
