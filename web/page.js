@@ -9,6 +9,8 @@ var Module = (() => {
 
   // The program's standard output and error, line by line, in the pane and in the browser's console.
   function show(line, isError) {
+    // While the page checks a scenario with the program's reader, what the reader says is the page's.
+    if (module.hush) return module.hush.push(line);
     // The GL emulation's own notices are the runtime's, not the program's: the browser's console only.
     if (line.startsWith('WARNING: using emscripten GL')) return console.debug(line);
     pane.textContent += line + '\n';
@@ -31,6 +33,8 @@ var Module = (() => {
       document.getElementById('again').focus();
     },
   };
+  // The site kept for a lesson without network (sw.js); a page served from the file system has none.
+  if ('serviceWorker' in navigator && window.isSecureContext) navigator.serviceWorker.register('sw.js');
   document.getElementById('again').addEventListener('click', () => location.reload());
   canvas.addEventListener('webglcontextlost', e => {
     statusLine.textContent = 'Le contexte WebGL est perdu : rechargez la page.';

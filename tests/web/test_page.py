@@ -1,6 +1,7 @@
 """The simulator's web page in headless Chromium, driven as a person would (Selenium): the start-up
 lines, the gauges, the telemetry and the scene by their pixels, keys and a drag on the canvas, `h`
-and its tab, the menus and a scenario, a ramming, and Esc. Usage: test_page.py SITE_DIR."""
+and its tab, the menus and a scenario, a ramming, and Esc; the page on small screens and under a
+finger, scenarios by link and by file, and the page without network. Usage: test_page.py SITE_DIR."""
 import functools
 import http.server
 import os
@@ -8,6 +9,7 @@ import subprocess
 import sys
 import threading
 import time
+import urllib.parse
 
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
@@ -91,6 +93,39 @@ class Page:
     def right_click(self, x=100, y=100):
         ActionChains(self.d).move_to_element_with_offset(self.canvas, x - 400, y - 400).context_click().perform()
         time.sleep(0.2)
+
+    def rect(self, selector):
+        """An element's box in the window: left, top, right, bottom."""
+        return self.js("const r = document.querySelector(arguments[0]).getBoundingClientRect();"
+                       "return [r.left, r.top, r.right, r.bottom]", selector)
+
+    def screen(self, width=None, height=None, touch=False):
+        """The window as a device of that size, a touch screen or not; no size: back to the window's."""
+        if width:
+            self.d.execute_cdp_cmd("Emulation.setDeviceMetricsOverride",
+                                   {"width": width, "height": height, "deviceScaleFactor": 1, "mobile": touch})
+        else:
+            self.d.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
+        self.d.execute_cdp_cmd("Emulation.setTouchEmulationEnabled", {"enabled": touch, "maxTouchPoints": 2})
+
+    def touch(self, selector, hold=0.05):
+        """A finger on the middle of an element, lifted after `hold` seconds."""
+        left, top, right, bottom = self.rect(selector)
+        at = {"x": (left + right) / 2, "y": (top + bottom) / 2}
+        self.d.execute_cdp_cmd("Input.dispatchTouchEvent", {"type": "touchStart", "touchPoints": [at]})
+        time.sleep(hold)
+        self.d.execute_cdp_cmd("Input.dispatchTouchEvent", {"type": "touchEnd", "touchPoints": []})
+        time.sleep(0.2)
+
+    def drop(self, name, text):
+        """A file of that name and text dropped on the page."""
+        self.js("const files = new DataTransfer(); files.items.add(new File([arguments[1]], arguments[0]));"
+                "document.body.dispatchEvent(new DragEvent('drop', {dataTransfer: files, bubbles: true}))", name, text)
+
+    def offline(self, cut):
+        self.d.execute_cdp_cmd("Network.enable", {})
+        self.d.execute_cdp_cmd("Network.emulateNetworkConditions", {"offline": cut, "latency": 0,
+                                                                    "downloadThroughput": -1, "uploadThroughput": -1})
 
 
 def fuel_top(shot):
@@ -188,6 +223,86 @@ def test_ramming_and_end(page):
     page.wait(lambda: page.console().count("on est ici") == 1 and RESET % "data/fo.in" in page.console())
 
 
+def velocity(page, axis):
+    return page.js("return Module.ccall('webVelocity', 'number', ['number'], [arguments[0]])", axis)
+
+
+def test_screens_and_touch(page):
+    page.printed('open data file "data/cible.obj"')
+    # The square, the line above it and the pad in view without scrolling, on a laptop's screen and a
+    # tablet's either way up.
+    for width, height in ((1366, 768), (1280, 720), (1024, 768), (768, 1024)):
+        page.screen(width, height, touch=True)
+        for part in ("h1", "#canvas", "#pad"):
+            left, top, right, bottom = page.rect(part)
+            assert left >= 0 and top >= 0 and right <= width and bottom <= height, (width, height, part)
+    # Where the canvas's pixels are the program's, under a finger: a tap on « descendre » is one press
+    # of PageDown, and the keys fly again after it.
+    page.screen(1000, 1000, touch=True)
+    before = velocity(page, 2)
+    page.touch("#pad [aria-label^=descendre]")
+    page.wait(lambda: velocity(page, 2) != before)
+    tapped, before = velocity(page, 2) - before, velocity(page, 2)
+    page.keys(Keys.PAGE_DOWN)
+    page.wait(lambda: velocity(page, 2) != before)
+    assert tapped < 0 and abs(tapped - (velocity(page, 2) - before)) < 1e-9, (tapped, velocity(page, 2) - before)
+    # A tap on the arrow that brakes lowers the fuel bar by one press's step.
+    full = fuel_top(page.shot())
+    page.touch("#pad [aria-label*=arri]")
+    pressed = page.shot_when(lambda s: fuel_top(s) > full)
+    step = at(0, 2.0 - 1 / 20.0)[1] - at(0, 2.0)[1]
+    assert abs(fuel_top(pressed) - full - step) <= 1, (fuel_top(pressed), full, step)
+    # A finger held on the square opens the menu there; taps choose a scenario from its submenu.
+    page.touch("#canvas", hold=0.8)
+    assert page.menu() == [MAIN_MENU], page.menu()
+    page.touch(".glut-menu-entry:nth-child(%d)" % (MAIN_MENU.index("cas initiaux ") + 1))
+    page.touch(".glut-menu + .glut-menu .glut-menu-entry:nth-child(3)")
+    page.printed("2\n" + RESET % "data/fo2.in")
+    page.screen()
+
+
+SCENARIO = "dt=0.005\nnx=500\ntrois=3\nOmega=0.0\nX0=0.0\nY0=-12.0\nZ0=0.0\nXp0=0.0\nYp0=0.037\nZp0=0.0\np=2.0\n"
+
+
+def test_scenarios(page):
+    page = Page(page.d, page.d.current_url + "?cas=3")
+    page.printed("3\n" + RESET % "data/fo3.in")
+    # A scenario carried by a link, then the full reset from the menu back to it after a press.
+    page = Page(page.d, page.d.current_url.split("?")[0] + "#scenario=" + urllib.parse.quote(SCENARIO))
+    page.wait(lambda: page.console().count(RESET % "data/fo.in") == 2)
+    assert velocity(page, 1) == 0.037, velocity(page, 1)
+    link = page.js("return document.getElementById('scenario-link').value")
+    assert urllib.parse.unquote(link.split("#scenario=")[1]) == SCENARIO, link
+    page.keys(Keys.ARROW_UP)
+    page.wait(lambda: velocity(page, 1) > 0.037)
+    page.right_click()
+    page.entry(0, 0).click()
+    page.wait(lambda: page.console().count(RESET % "data/fo.in") == 3)
+    assert velocity(page, 1) == 0.037, velocity(page, 1)
+    # Bad files are refused, each with its message, and the flight goes on as it was.
+    printed = page.console()
+    for name, text, said in (("nx-mal-ecrit.in", SCENARIO.replace("nx=", "nX="), "nx="),
+                             ("nx-hors.in", SCENARIO.replace("nx=500", "nx=1"), "nx="),
+                             ("image.png", "\x89PNG\r\n\x1a\n\x00\x00", "texte")):
+        page.drop(name, text)
+        page.wait(lambda: name in page.js("return document.getElementById('scenario-message').textContent"))
+        message = page.js("return document.getElementById('scenario-message').textContent")
+        assert said in message and "refus" in message, message
+    assert page.console() == printed and velocity(page, 1) == 0.037, page.console()[len(printed):]
+    assert page.shot() != page.shot_when(lambda s: s != page.shot()), "the flight stopped"
+
+
+def test_offline(page):
+    page.printed('open data file "data/cible.obj"')
+    page.wait(lambda: page.js("return navigator.serviceWorker.controller !== null"))
+    page.offline(True)
+    try:
+        page = Page(page.d, page.d.current_url + "?cas=1")
+        page.printed("1\n" + RESET % "data/fo1.in")
+    finally:
+        page.offline(False)
+
+
 class Quiet(http.server.SimpleHTTPRequestHandler):
     def log_message(self, *args):
         pass
@@ -204,7 +319,8 @@ def main():
         options.add_argument(flag)
     driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
     failed = 0
-    tests = [test_start_and_screen, test_help_and_menus, test_ramming_and_end]
+    tests = [test_start_and_screen, test_help_and_menus, test_ramming_and_end, test_screens_and_touch, test_scenarios,
+             test_offline]
     try:
         for test in tests:
             try:
