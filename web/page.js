@@ -34,7 +34,14 @@ var Module = (() => {
     },
   };
   // The site kept for a lesson without network (sw.js); a page served from the file system has none.
-  if ('serviceWorker' in navigator && window.isSecureContext) navigator.serviceWorker.register('sw.js');
+  // A new site is kept during the visit that finds it, and shows at the next one.
+  if ('serviceWorker' in navigator && window.isSecureContext) {
+    const kept = navigator.serviceWorker.controller;
+    navigator.serviceWorker.register('sw.js');
+    navigator.serviceWorker.addEventListener('controllerchange', () => {
+      if (kept) statusLine.textContent = 'Une nouvelle version est pr\u00eate : elle s\u2019ouvrira au prochain chargement.';
+    });
+  }
   document.getElementById('again').addEventListener('click', () => location.reload());
   canvas.addEventListener('webglcontextlost', e => {
     statusLine.textContent = 'Le contexte WebGL est perdu : rechargez la page.';
