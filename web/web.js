@@ -204,15 +204,17 @@ mergeInto(LibraryManager.library, {
         item.className = 'glut-menu-entry' + (entry.sub ? ' glut-submenu' : '');
         item.setAttribute('role', 'menuitem');
         item.textContent = entry.label;
-        item.addEventListener('mouseenter', function() {
+        var enter = function() {
           var r = item.getBoundingClientRect();
           if (entry.sub) WEB.openMenu(entry.sub, r.right, r.top, box);
           else while (WEB.shown[WEB.shown.length - 1] != box) WEB.shown.pop().remove();
-        });
+        };
+        item.addEventListener('mouseenter', enter);
         item.addEventListener('mousedown', function(e) { e.stopPropagation(); e.preventDefault(); });
         item.addEventListener('click', function(e) {
           e.stopPropagation();
-          if (entry.sub) return;
+          // A finger has no hover: its tap on a submenu's entry opens the submenu.
+          if (entry.sub) return enter();
           WEB.closeMenus();
           Module['canvas'].focus();
           WEB.input('menu', entry.value, function() { {{{ makeDynCall('vi', 'menu.callback') }}}(entry.value); });

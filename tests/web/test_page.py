@@ -108,12 +108,15 @@ class Page:
             self.d.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
         self.d.execute_cdp_cmd("Emulation.setTouchEmulationEnabled", {"enabled": touch, "maxTouchPoints": 2})
 
-    def touch(self, selector, hold=0.05):
-        """A finger on the middle of an element, lifted after `hold` seconds."""
+    def touch(self, selector, hold=0.05, dx=0, dy=0):
+        """A finger on the middle of an element, held `hold` seconds, dragged by dx, dy, then lifted."""
         left, top, right, bottom = self.rect(selector)
-        at = {"x": (left + right) / 2, "y": (top + bottom) / 2}
-        self.d.execute_cdp_cmd("Input.dispatchTouchEvent", {"type": "touchStart", "touchPoints": [at]})
+        x, y = (left + right) / 2, (top + bottom) / 2
+        self.d.execute_cdp_cmd("Input.dispatchTouchEvent", {"type": "touchStart", "touchPoints": [{"x": x, "y": y}]})
         time.sleep(hold)
+        for i in range(1, 11 if dx or dy else 1):
+            at = {"x": x + dx * i / 10, "y": y + dy * i / 10}
+            self.d.execute_cdp_cmd("Input.dispatchTouchEvent", {"type": "touchMove", "touchPoints": [at]})
         self.d.execute_cdp_cmd("Input.dispatchTouchEvent", {"type": "touchEnd", "touchPoints": []})
         time.sleep(0.2)
 
@@ -257,6 +260,17 @@ def test_screens_and_touch(page):
     page.touch(".glut-menu-entry:nth-child(%d)" % (MAIN_MENU.index("cas initiaux ") + 1))
     page.touch(".glut-menu + .glut-menu .glut-menu-entry:nth-child(3)")
     page.printed("2\n" + RESET % "data/fo2.in")
+    # On the scaled square, paused, a finger's drag turns the landscape view and the mouse's drag back
+    # brings it exactly where it was: both reach the program's window in the same pixels.
+    page.screen(1366, 768, touch=True)
+    page.keys("p", "l")
+    time.sleep(0.3)
+    before = page.shot()
+    page.touch("#canvas", dx=120, dy=60)
+    turned = page.shot()
+    ActionChains(page.d).move_to_element(page.canvas).click_and_hold().move_by_offset(-120, -60).release().perform()
+    time.sleep(0.3)
+    assert turned != before == page.shot(), "a finger's drag and the mouse's reach the window differently"
     page.screen()
 
 
