@@ -25,10 +25,12 @@ void readInto(const char* path, sim::ParaPhy& r, int nx) {
 
 extern "C" {
 
-// 0 when the scenario file at `path` is one the program takes as it stands; 1 when an item is missing,
-// misspelt or not a finite number; 2 when a value is out of the program's range. webScenarioFault()
-// then names the item. The reader keeps an item's old value when it cannot read it: a real item is
-// never NaN, which it refuses, and nx, read twice from INT_MIN and from INT_MAX, keeps neither.
+// 0 when the scenario file at `path` is one the program takes as it stands; otherwise what is wrong:
+// 1 an item missing, misspelt or not a finite number, 2 an nx out of range, 3 a dt not above 0, 4 a
+// dt so small that one integrator call would make too many sub-steps, 5 a dt longer than a whole
+// call. webScenarioFault() then names the item. The reader keeps an item's old value when it cannot
+// read it: a real item is never NaN, which it refuses, and nx, read from INT_MIN and from INT_MAX,
+// keeps neither.
 EMSCRIPTEN_KEEPALIVE int webScenarioCheck(const char* path) {
     sim::ParaPhy a, b;
     readInto(path, a, INT_MIN);
@@ -50,12 +52,16 @@ EMSCRIPTEN_KEEPALIVE int webScenarioCheck(const char* path) {
     fault = "nx";
     if (a.nx < sim::kNxMin || a.nx > sim::kNxMax)
         return 2;
-    // The integrator makes kCall / dt sub-steps per call: none at all for a dt above kCall (the clock
-    // would stand still), and no more than kSubStepMax.
+    // The integrator makes kCall / dt sub-steps per call, and no more than kSubStepMax; none at all
+    // for a dt above kCall, and the clock would stand still.
     fault = "dt";
     const double dt = a.dt * sim::speed;
-    if (!(dt > 0.0) || dt > kCall || kCall / dt > sim::kSubStepMax)
-        return 2;
+    if (!(dt > 0.0))
+        return 3;
+    if (kCall / dt > sim::kSubStepMax)
+        return 4;
+    if (dt > kCall)
+        return 5;
     // Positions, velocities, rates and the thrust may be any finite number: the program flies them
     // all, and one far away is soon "lost in space".
     fault = "";

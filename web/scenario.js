@@ -35,12 +35,17 @@
     Module.hush = null;
     Module.FS.unlink(SCRATCH);
     const item = Module.ccall('webScenarioFault', 'string', [], []);
+    // The reader's own message tells an item it did not find from one it could not read.
     if (code == 1 && said.some(line => line.includes(`"${item}=" missing`)))
       return `l\u2019\u00e9l\u00e9ment \u00ab ${item}= \u00bb manque ou est mal \u00e9crit`;
     if (code == 1) return `la valeur de \u00ab ${item}= \u00bb n\u2019est pas un nombre fini`;
-    if (code == 2 && item == 'nx') return 'la longueur d\u2019historique \u00ab nx= \u00bb est hors des bornes du programme';
-    if (code == 2) return 'le pas \u00ab dt= \u00bb donne trop de sous-pas, ou aucun';
-    return null;
+    const range = {
+      2: 'la longueur d\u2019historique \u00ab nx= \u00bb est hors des bornes du programme',
+      3: 'le pas \u00ab dt= \u00bb n\u2019est pas positif',
+      4: 'le pas \u00ab dt= \u00bb est si petit qu\u2019un pas de calcul demanderait trop de sous-pas',
+      5: 'le pas \u00ab dt= \u00bb est plus long qu\u2019un pas de calcul : le temps ne s\u2019\u00e9coulerait plus',
+    };
+    return code ? range[code] : null;
   }
 
   // Checks the bytes that `read` gives and, if the program takes them, makes them its first scenario.
