@@ -9,12 +9,12 @@
   const FIRST = 'data/fo.in';          // what « Remise à zéro complète » comes back to
   const SCRATCH = '/tmp/scenario.in';  // where a file waits while the reader checks it
   const CONTROL = /[\x00-\x08\x0e-\x1f\x7f]/; // characters that no text file holds
+  const LINK = 'lien re\u00e7u';      // the source's name for a scenario carried by a link
   const name = document.getElementById('scenario-name');
   const message = document.getElementById('scenario-message');
   const share = document.getElementById('scenario-share');
   const link = document.getElementById('scenario-link');
   const picker = document.getElementById('scenario-file');
-  const LINK = 'lien re\u00e7u'; // the source's name for a scenario carried by the page's own link
 
   // Resolved once the program runs: its menus exist and its first reset is done.
   const running = new Promise(resolve => {

@@ -1,8 +1,9 @@
 // The browser's side of GLUT and GL that emscripten's libraries lack or do otherwise than the
-// desktop's freeglut: the pace of the idle and display callbacks, keys and mouse on the canvas, the
-// right-button menus, the glyphs of the bitmap fonts, the help page's tab, the end of the program,
-// and the few entry points of the GL emulation that web/gl.cpp draws through. Merged into emscripten's
-// library, so that the functions here take the place of emscripten's own of the same names.
+// desktop's freeglut: the pace of the idle and display callbacks, keys, mouse and fingers on the
+// canvas, the right-button menus, the glyphs of the bitmap fonts, the help page's tab, the end of the
+// program, and the few entry points of the GL emulation that web/gl.cpp draws through. Merged into
+// emscripten's library, so that the functions here take the place of emscripten's own of the same
+// names.
 //
 // The page's own code meets the program here only: Module.pressKey(name) and Module.chooseMenu(path)
 // act as a key and a menu click do, and the page's hooks Module.onInput(kind, code) and
@@ -142,8 +143,9 @@ mergeInto(LibraryManager.library, {
       clearTimeout(finger.timer);
       WEB.finger = null;
       if (finger.held || WEB.ended) return;
-      if (finger.dragging) WEB.fingerButton(1, finger.xy);
-      else if (tap) WEB.fingerButton(0, finger.xy), WEB.fingerButton(1, finger.xy);
+      if (!finger.dragging && !tap) return;
+      if (!finger.dragging) WEB.fingerButton(0, finger.xy);
+      WEB.fingerButton(1, finger.xy);
     },
 
     // No scrolling, zoom or emulated mouse under a finger on the square: the program has it.
