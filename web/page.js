@@ -34,10 +34,11 @@ var Module = (() => {
     },
   };
   // The site kept for a lesson without network (sw.js); a page served from the file system has none.
-  // A new site is kept during the visit that finds it, and shows at the next one.
+  // A new site is kept during the visit that finds it, and shows at the next one. Registered once the
+  // page has loaded, so that keeping the site does not slow the first start.
   if ('serviceWorker' in navigator && window.isSecureContext) {
     const kept = navigator.serviceWorker.controller;
-    navigator.serviceWorker.register('sw.js');
+    window.addEventListener('load', () => navigator.serviceWorker.register('sw.js'));
     navigator.serviceWorker.addEventListener('controllerchange', () => {
       if (kept) statusLine.textContent = 'Une nouvelle version est pr\u00eate : elle s\u2019ouvrira au prochain chargement.';
     });
