@@ -9,6 +9,8 @@ var Module = (() => {
 
   // The program's standard output and error, line by line, in the pane and in the browser's console.
   function show(line, isError) {
+    // While the page checks a scenario with the program's reader, what the reader says is the page's.
+    if (module.hush) return module.hush.push(line);
     // The GL emulation's own notices are the runtime's, not the program's: the browser's console only.
     if (line.startsWith('WARNING: using emscripten GL')) return console.debug(line);
     pane.textContent += line + '\n';
@@ -31,6 +33,16 @@ var Module = (() => {
       document.getElementById('again').focus();
     },
   };
+  // The site kept for a lesson without network (sw.js); a page served from the file system has none.
+  // A new site is kept during the visit that finds it, and shows at the next one. Registered once the
+  // page has loaded, so that keeping the site does not slow the first start.
+  if ('serviceWorker' in navigator && window.isSecureContext) {
+    const kept = navigator.serviceWorker.controller;
+    window.addEventListener('load', () => navigator.serviceWorker.register('sw.js'));
+    navigator.serviceWorker.addEventListener('controllerchange', () => {
+      if (kept) statusLine.textContent = 'Une nouvelle version est pr\u00eate : elle s\u2019ouvrira au prochain chargement.';
+    });
+  }
   document.getElementById('again').addEventListener('click', () => location.reload());
   canvas.addEventListener('webglcontextlost', e => {
     statusLine.textContent = 'Le contexte WebGL est perdu : rechargez la page.';
@@ -53,7 +65,8 @@ var Module = (() => {
   document.addEventListener('DOMContentLoaded', () => {
     if (!hasWebGL()) {
       statusLine.textContent = '';
-      canvas.hidden = pane.hidden = true;
+      // Nothing else on the page would work either: only the message stays.
+      for (const e of document.querySelectorAll('#canvas, #console, #page > :not(#square)')) e.hidden = true;
       document.getElementById('nowebgl').hidden = false;
       return;
     }

@@ -1,8 +1,9 @@
 // The browser's side of GLUT and GL that emscripten's libraries lack or do otherwise than the
-// desktop's freeglut: the pace of the idle and display callbacks, keys and mouse on the canvas, the
-// right-button menus, the glyphs of the bitmap fonts, the help page's tab, the end of the program,
-// and the few entry points of the GL emulation that web/gl.cpp draws through. Merged into emscripten's
-// library, so that the functions here take the place of emscripten's own of the same names.
+// desktop's freeglut: the pace of the idle and display callbacks, keys, mouse and fingers on the
+// canvas, the right-button menus, the glyphs of the bitmap fonts, the help page's tab, the end of the
+// program, and the few entry points of the GL emulation that web/gl.cpp draws through. Merged into
+// emscripten's library, so that the functions here take the place of emscripten's own of the same
+// names.
 //
 // The page's own code meets the program here only: Module.pressKey(name) and Module.chooseMenu(path)
 // act as a key and a menu click do, and the page's hooks Module.onInput(kind, code) and
@@ -117,6 +118,81 @@ mergeInto(LibraryManager.library, {
       WEB.call(function() { {{{ makeDynCall('vii', 'GLUT.motionFunc') }}}(xy[0], xy[1]); });
     },
 
+    // ---- Touch on the canvas: one finger is the left button, a held one the menu's, two a zoom ----
+    finger: null,     // the one finger on the canvas: {x, y, held, dragging, timer, xy}, or null
+    pinch: 0,         // the distance between two fingers at the last zoom step, or 0
+    holdMs: 500,      // a finger held this long without moving opens the menu
+    slop: 10,         // pixels a finger may wander and still be a tap or a hold
+    pinchStep: 1.25,  // the ratio of the fingers' distance that makes one `+` or `-`
+
+    spread: function(t) {
+      return Math.hypot(t[0].clientX - t[1].clientX, t[0].clientY - t[1].clientY);
+    },
+
+    // The left button's callbacks for a finger: 0 down, 1 up, at the finger's place on the canvas.
+    fingerButton: function(state, xy) {
+      if (GLUT.mouseFunc)
+        WEB.call(function() { {{{ makeDynCall('viiii', 'GLUT.mouseFunc') }}}(0, state, xy[0], xy[1]); });
+    },
+
+    // The one finger's end: its drag's button comes up, or a tap is a click of the left button where it
+    // was; a finger that opened the menu, or that a second one turned into a pinch, is no click.
+    endFinger: function(tap) {
+      var finger = WEB.finger;
+      if (!finger) return;
+      clearTimeout(finger.timer);
+      WEB.finger = null;
+      if (finger.held || WEB.ended) return;
+      if (!finger.dragging && !tap) return;
+      if (!finger.dragging) WEB.fingerButton(0, finger.xy);
+      WEB.fingerButton(1, finger.xy);
+    },
+
+    // No scrolling, zoom or emulated mouse under a finger on the square: the program has it.
+    onTouchstart: function(e) {
+      e.preventDefault();
+      if (WEB.ended) return;
+      if (WEB.shown.length) return WEB.closeMenus(); // as a press beside the menu closes it
+      WEB.endFinger(false);
+      if (e.touches.length == 2) {
+        WEB.pinch = WEB.spread(e.touches);
+      } else if (e.touches.length == 1) {
+        var t = e.touches[0], finger = {x: t.clientX, y: t.clientY, xy: WEB.at(t)};
+        finger.timer = setTimeout(function() {
+          finger.held = true;
+          if (WEB.attached[2]) WEB.openMenu(WEB.attached[2], finger.x, finger.y, null);
+        }, WEB.holdMs);
+        WEB.finger = finger;
+      }
+    },
+
+    onTouchmove: function(e) {
+      e.preventDefault();
+      var finger = WEB.finger;
+      if (WEB.pinch && e.touches.length == 2) {
+        var ratio = WEB.spread(e.touches) / WEB.pinch;
+        if (ratio > WEB.pinchStep || ratio < 1 / WEB.pinchStep) {
+          WEB.key(ratio > 1 ? '-' : '+'); // fingers apart bring the view nearer
+          WEB.pinch = WEB.spread(e.touches);
+        }
+      } else if (finger && !finger.held && e.touches.length == 1) {
+        var t = e.touches[0];
+        if (!finger.dragging && Math.hypot(t.clientX - finger.x, t.clientY - finger.y) < WEB.slop) return;
+        clearTimeout(finger.timer);
+        if (!finger.dragging) WEB.fingerButton(0, finger.xy);
+        finger.dragging = true;
+        finger.xy = WEB.at(t);
+        if (GLUT.motionFunc)
+          WEB.call(function() { {{{ makeDynCall('vii', 'GLUT.motionFunc') }}}(finger.xy[0], finger.xy[1]); });
+      }
+    },
+
+    onTouchend: function(e) {
+      e.preventDefault();
+      if (e.touches.length < 2) WEB.pinch = 0;
+      WEB.endFinger(e.type == 'touchend');
+    },
+
     // ---- Menus: a list of entries over the page at the pointer; a submenu opens beside its entry ----
     openMenu: function(id, x, y, parent) {
       var menu = WEB.menus[id];
@@ -130,15 +206,17 @@ mergeInto(LibraryManager.library, {
         item.className = 'glut-menu-entry' + (entry.sub ? ' glut-submenu' : '');
         item.setAttribute('role', 'menuitem');
         item.textContent = entry.label;
-        item.addEventListener('mouseenter', function() {
+        var enter = function() {
           var r = item.getBoundingClientRect();
           if (entry.sub) WEB.openMenu(entry.sub, r.right, r.top, box);
           else while (WEB.shown[WEB.shown.length - 1] != box) WEB.shown.pop().remove();
-        });
+        };
+        item.addEventListener('mouseenter', enter);
         item.addEventListener('mousedown', function(e) { e.stopPropagation(); e.preventDefault(); });
         item.addEventListener('click', function(e) {
           e.stopPropagation();
-          if (entry.sub) return;
+          // A finger has no hover: its tap on a submenu's entry opens the submenu.
+          if (entry.sub) return enter();
           WEB.closeMenus();
           Module['canvas'].focus();
           WEB.input('menu', entry.value, function() { {{{ makeDynCall('vi', 'menu.callback') }}}(entry.value); });
@@ -183,6 +261,10 @@ mergeInto(LibraryManager.library, {
     window.addEventListener('mousemove', WEB.onMousemove);
     window.addEventListener('mouseup', WEB.onMouseup);
     document.addEventListener('mousedown', WEB.onPageMousedown, true);
+    canvas.addEventListener('touchstart', WEB.onTouchstart, {passive: false});
+    canvas.addEventListener('touchmove', WEB.onTouchmove, {passive: false});
+    canvas.addEventListener('touchend', WEB.onTouchend, {passive: false});
+    canvas.addEventListener('touchcancel', WEB.onTouchend, {passive: false});
     // While a menu is shown, Esc closes it wherever the focus is, and goes no further.
     document.addEventListener('keydown', function(e) {
       if (!WEB.shown.length || e.key != 'Escape') return;

@@ -1,7 +1,7 @@
 // Firefox for the page's browser test: Debian has no geckodriver, so puppeteer-core drives Debian's
 // firefox-esr over WebDriver BiDi. test_page.py runs this and sends it one command a line as JSON on
 // standard input; each gets one line back, {"value": ...} or {"error": "..."}. The commands are the few
-// a person's actions need: open a page, run a script in it, press a key, use the mouse or a finger,
+// a person's actions need: open a page, run a script in it, press a key, use the mouse, tap a finger,
 // take a picture of an element.
 'use strict';
 const readline = require('readline');
@@ -40,11 +40,8 @@ const commands = {
     if (action != 'up') await page.mouse.down({button});
     if (action != 'down') await page.mouse.up({button});
   },
-  async touch({action, x, y}) {
-    if (action == 'tap') return page.touchscreen.tap(x, y);
-    if (action == 'start') return page.touchscreen.touchStart(x, y);
-    if (action == 'move') return page.touchscreen.touchMove(x, y);
-    return page.touchscreen.touchEnd();
+  async tap({x, y}) {
+    await page.touchscreen.tap(x, y);
   },
   async shot({selector}) {
     const element = await page.$(selector);

@@ -1,10 +1,11 @@
 """The simulator's web page in the three browser engines, driven as a person would: the start-up
 lines, the gauges, the telemetry and the scene by their pixels, keys and a drag on the canvas, the
-menus and a scenario, and, in Chromium, `h` and its tab, a ramming and Esc. Chromium (headless, with
-SwiftShader) and WebKitGTK's MiniBrowser (under Xvfb) are driven by Debian's Selenium; Firefox ESR by
-firefox.js (puppeteer-core over WebDriver BiDi), headless under Xvfb. Chromium runs every check; the
-other two run the short list that every engine must pass, and Firefox also the page without WebGL.
-Usage: test_page.py SITE_DIR [chromium|firefox|webkit]."""
+menus and a scenario, a tap on the pad and a scenario by link; and in Chromium `h` and its tab, a
+ramming and Esc, the page on small screens and under a finger, scenarios by link and by file, and the
+page without network. Chromium (headless, with SwiftShader) and WebKitGTK's MiniBrowser (under Xvfb)
+are driven by Debian's Selenium; Firefox ESR by firefox.js (puppeteer-core over WebDriver BiDi),
+headless under Xvfb. Chromium runs every check; the other two run the short list that every engine
+must pass, and Firefox also the page without WebGL. Usage: test_page.py SITE_DIR [chromium|firefox|webkit]."""
 import base64
 import functools
 import http.server
@@ -14,12 +15,15 @@ import subprocess
 import sys
 import threading
 import time
+import urllib.parse
 
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.action_chains import ActionChains
+from selenium.webdriver.common.actions import interaction
 from selenium.webdriver.common.actions.action_builder import ActionBuilder
 from selenium.webdriver.common.actions.mouse_button import MouseButton
+from selenium.webdriver.common.actions.pointer_input import PointerInput
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.webkitgtk.options import Options as WebKitGTKOptions
@@ -88,6 +92,12 @@ class Selenium:
             actions.pointer_action.pointer_up(button)
         actions.perform()
 
+    def tap(self, x, y):
+        """A finger in Chromium; WebKitGTK's driver has no touch, and its tap is a click."""
+        actions = ActionBuilder(self.d, mouse=PointerInput(interaction.POINTER_TOUCH, "finger"))
+        actions.pointer_action.move_to_location(round(x), round(y)).pointer_down().pointer_up()
+        actions.perform()
+
     def shot(self, selector):
         return self.d.find_element(By.CSS_SELECTOR, selector).screenshot_as_png
 
@@ -124,6 +134,9 @@ class Firefox:
     def mouse(self, action, x, y):
         self.call("mouse", action=action, x=x, y=y)
 
+    def tap(self, x, y):
+        self.call("tap", x=x, y=y)
+
     def shot(self, selector):
         return base64.b64decode(self.call("shot", selector=selector))
 
@@ -143,8 +156,14 @@ class Page:
     def __init__(self, browser, url):
         self.b = browser
         self.d = getattr(browser, "d", None)  # Selenium's driver, for Chromium's own checks
+        self.url = url
+        self.open()
+
+    def open(self, suffix=""):
+        """The page loaded afresh, with a query or a fragment after its address."""
+        self.b.goto("about:blank")
         self.opened = time.time()
-        browser.goto(url)
+        self.b.goto(self.url + suffix)
 
     def js(self, script, *args):
         """The value of a script run in the page (`return ...`; arguments as `arguments[i]`)."""
@@ -221,6 +240,84 @@ class Page:
     def right_click(self, x=100, y=100):
         self.mouse("context", x, y)
         time.sleep(0.1)
+
+    def rect(self, selector):
+        """An element's box in the window: left, top, right, bottom."""
+        return self.js("const r = document.querySelector(arguments[0]).getBoundingClientRect();"
+                       "return [r.left, r.top, r.right, r.bottom]", selector)
+
+    def tap(self, selector):
+        """A finger's tap on the middle of an element; a click where the engine has no touch."""
+        left, top, right, bottom = self.rect(selector)
+        self.b.tap((left + right) / 2, (top + bottom) / 2)
+        time.sleep(0.2)
+
+    def drop(self, name, text):
+        """A file of that name and text dropped on the page."""
+        self.js("const files = new DataTransfer(); files.items.add(new File([arguments[1]], arguments[0]));"
+                "document.body.dispatchEvent(new DragEvent('drop', {dataTransfer: files, bubbles: true}))", name, text)
+
+    def offline(self, cut):
+        """The network gone (the site's server answers nothing), or back."""
+        Quiet.cut = cut
+
+    # ---- Chromium's DevTools: screens and fingers that the other engines' drivers do not offer ----
+
+    def screen(self, width=None, height=None, touch=False):
+        """The window as a device of that size, a touch screen or not; no size: back to the window's."""
+        if width:
+            self.d.execute_cdp_cmd("Emulation.setDeviceMetricsOverride",
+                                   {"width": width, "height": height, "deviceScaleFactor": 1, "mobile": touch})
+        else:
+            self.d.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
+        self.d.execute_cdp_cmd("Emulation.setTouchEmulationEnabled", {"enabled": touch, "maxTouchPoints": 2})
+
+    def touch(self, selector, hold=0.05, dx=0, dy=0):
+        """A finger on the middle of an element, held `hold` seconds, dragged by dx, dy, then lifted."""
+        left, top, right, bottom = self.rect(selector)
+        x, y = (left + right) / 2, (top + bottom) / 2
+        self.d.execute_cdp_cmd("Input.dispatchTouchEvent", {"type": "touchStart", "touchPoints": [{"x": x, "y": y}]})
+        time.sleep(hold)
+        for i in range(1, 11 if dx or dy else 1):
+            at = {"x": x + dx * i / 10, "y": y + dy * i / 10}
+            self.d.execute_cdp_cmd("Input.dispatchTouchEvent", {"type": "touchMove", "touchPoints": [at]})
+        self.d.execute_cdp_cmd("Input.dispatchTouchEvent", {"type": "touchEnd", "touchPoints": []})
+        time.sleep(0.2)
+
+    def rect(self, selector):
+        """An element's box in the window: left, top, right, bottom."""
+        return self.js("const r = document.querySelector(arguments[0]).getBoundingClientRect();"
+                       "return [r.left, r.top, r.right, r.bottom]", selector)
+
+    def screen(self, width=None, height=None, touch=False):
+        """The window as a device of that size, a touch screen or not; no size: back to the window's."""
+        if width:
+            self.d.execute_cdp_cmd("Emulation.setDeviceMetricsOverride",
+                                   {"width": width, "height": height, "deviceScaleFactor": 1, "mobile": touch})
+        else:
+            self.d.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
+        self.d.execute_cdp_cmd("Emulation.setTouchEmulationEnabled", {"enabled": touch, "maxTouchPoints": 2})
+
+    def touch(self, selector, hold=0.05, dx=0, dy=0):
+        """A finger on the middle of an element, held `hold` seconds, dragged by dx, dy, then lifted."""
+        left, top, right, bottom = self.rect(selector)
+        x, y = (left + right) / 2, (top + bottom) / 2
+        self.d.execute_cdp_cmd("Input.dispatchTouchEvent", {"type": "touchStart", "touchPoints": [{"x": x, "y": y}]})
+        time.sleep(hold)
+        for i in range(1, 11 if dx or dy else 1):
+            at = {"x": x + dx * i / 10, "y": y + dy * i / 10}
+            self.d.execute_cdp_cmd("Input.dispatchTouchEvent", {"type": "touchMove", "touchPoints": [at]})
+        self.d.execute_cdp_cmd("Input.dispatchTouchEvent", {"type": "touchEnd", "touchPoints": []})
+        time.sleep(0.2)
+
+    def drop(self, name, text):
+        """A file of that name and text dropped on the page."""
+        self.js("const files = new DataTransfer(); files.items.add(new File([arguments[1]], arguments[0]));"
+                "document.body.dispatchEvent(new DragEvent('drop', {dataTransfer: files, bubbles: true}))", name, text)
+
+    def offline(self, cut):
+        """The network gone (the site's server answers nothing), or back."""
+        Quiet.cut = cut
 
 
 def fuel_top(shot):
@@ -330,13 +427,119 @@ def test_no_webgl(page):
     assert "on est ici" not in page.console(), page.console()
 test_no_webgl.webgl = False  # noqa: E305  (the browser it needs)
 
+
+def velocity(page, axis):
+    return page.js("return Module.ccall('webVelocity', 'number', ['number'], [arguments[0]])", axis)
+
+
+SCENARIO = "dt=0.005\nnx=500\ntrois=3\nOmega=0.0\nX0=0.0\nY0=-12.0\nZ0=0.0\nXp0=0.0\nYp0=0.037\nZp0=0.0\np=2.0\n"
+
+
+def test_pad_and_link(page):
+    # A link that carries a scenario starts on its values.
+    page.open("#scenario=" + urllib.parse.quote(SCENARIO))
+    page.wait(lambda: page.console().count(RESET % "data/fo.in") == 2)
+    assert velocity(page, 1) == 0.037, velocity(page, 1)
+    # A tap on « descendre » (a click where the engine has no touch) is one press of PageDown, and the
+    # keys fly again after it.
+    before = velocity(page, 2)
+    page.tap("#pad [aria-label^=descendre]")
+    page.wait(lambda: velocity(page, 2) != before)
+    tapped, before = velocity(page, 2) - before, velocity(page, 2)
+    page.keys("PageDown")
+    page.wait(lambda: velocity(page, 2) != before)
+    assert tapped < 0 and abs(tapped - (velocity(page, 2) - before)) < 1e-9, (tapped, velocity(page, 2) - before)
+
+
+def test_screens_and_touch(page):
+    page.printed('open data file "data/cible.obj"')
+    # The square, the line above it and the pad in view without scrolling, on a laptop's screen and a
+    # tablet's either way up.
+    for width, height in ((1366, 768), (1280, 720), (1024, 768), (768, 1024)):
+        page.screen(width, height, touch=True)
+        for part in ("h1", "#canvas", "#pad"):
+            left, top, right, bottom = page.rect(part)
+            assert left >= 0 and top >= 0 and right <= width and bottom <= height, (width, height, part)
+    # Under a finger, a tap on the arrow that brakes lowers the fuel bar by one press's step.
+    full = fuel_top(page.shot())
+    page.touch("#pad [aria-label*=arri]")
+    pressed = page.shot_when(lambda s: fuel_top(s) > full)
+    step = at(0, 2.0 - 1 / 20.0)[1] - at(0, 2.0)[1]
+    assert abs(fuel_top(pressed) - full - step) <= 1, (fuel_top(pressed), full, step)
+    # A finger held on the square opens the menu there; taps choose a scenario from its submenu.
+    page.touch("#canvas", hold=0.8)
+    assert page.menu() == [MAIN_MENU], page.menu()
+    page.touch(".glut-menu-entry:nth-child(%d)" % (MAIN_MENU.index("cas initiaux ") + 1))
+    page.touch(".glut-menu + .glut-menu .glut-menu-entry:nth-child(3)")
+    page.printed("2\n" + RESET % "data/fo2.in")
+    # On the scaled square, paused, a finger's drag turns the landscape view and the mouse's drag back
+    # brings it exactly where it was: both reach the program's window in the same pixels.
+    page.screen(1366, 768, touch=True)
+    page.keys("p", "l")
+    time.sleep(0.3)
+    before = page.shot()
+    page.touch("#canvas", dx=120, dy=60)
+    turned = page.shot()
+    scale = (page.rect("#canvas")[2] - page.rect("#canvas")[0]) / 800
+    page.drag(400, 400, 400 - 120 / scale, 400 - 60 / scale)
+    time.sleep(0.3)
+    assert turned != before == page.shot(), "a finger's drag and the mouse's reach the window differently"
+    page.screen()
+
+
+def test_scenarios(page):
+    page.open("?cas=3")
+    page.printed("3\n" + RESET % "data/fo3.in")
+    # The full reset from the menu comes back to a scenario carried by a link, after a press.
+    page.open("#scenario=" + urllib.parse.quote(SCENARIO))
+    page.wait(lambda: page.console().count(RESET % "data/fo.in") == 2)
+    link = page.js("return document.getElementById('scenario-link').value")
+    assert urllib.parse.unquote(link.split("#scenario=")[1]) == SCENARIO, link
+    page.keys("ArrowUp")
+    page.wait(lambda: velocity(page, 1) > 0.037)
+    page.right_click()
+    page.entry(0, 0, "click")
+    page.wait(lambda: page.console().count(RESET % "data/fo.in") == 3)
+    assert velocity(page, 1) == 0.037, velocity(page, 1)
+    # Bad files are refused, each with its message, and the flight goes on as it was.
+    printed = page.console()
+    for name, text, said in (("nx-mal-ecrit.in", SCENARIO.replace("nx=", "nX="), "nx="),
+                             ("nx-hors.in", SCENARIO.replace("nx=500", "nx=1"), "nx="),
+                             ("image.png", "\x89PNG\r\n\x1a\n\x00\x00", "texte")):
+        page.drop(name, text)
+        page.wait(lambda: name in page.js("return document.getElementById('scenario-message').textContent"))
+        message = page.js("return document.getElementById('scenario-message').textContent")
+        assert said in message and "refus" in message, message
+    assert page.console() == printed and velocity(page, 1) == 0.037, page.console()[len(printed):]
+    assert page.shot() != page.shot_when(lambda s: s != page.shot()), "the flight stopped"
+
+
+def test_offline(page):
+    page.printed('open data file "data/cible.obj"')
+    page.wait(lambda: page.js("return navigator.serviceWorker.controller !== null"))
+    page.offline(True)
+    try:
+        page.open("?cas=1")
+        page.printed("1\n" + RESET % "data/fo1.in")
+    finally:
+        page.offline(False)
+
+
 # Every engine runs the short list; Chromium runs every check.
-SHORT = [test_start_and_screen, test_menus]
-TESTS = {"chromium": SHORT + [test_help, test_ramming_and_end], "firefox": SHORT + [test_no_webgl],
-         "webkit": SHORT}
+SHORT = [test_start_and_screen, test_menus, test_pad_and_link]
+TESTS = {"chromium": SHORT + [test_help, test_ramming_and_end, test_screens_and_touch, test_scenarios, test_offline],
+         "firefox": SHORT + [test_no_webgl], "webkit": SHORT}
 
 
 class Quiet(http.server.SimpleHTTPRequestHandler):
+    cut = False  # the network is gone: connections close unanswered
+
+    def handle_one_request(self):
+        if Quiet.cut:
+            self.close_connection = True
+        else:
+            super().handle_one_request()
+
     def log_message(self, *args):
         pass
 

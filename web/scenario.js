@@ -1,0 +1,123 @@
+// Scenarios from outside the page: `?cas=N` picks one of the program's own from its menu; a link's
+// `#scenario=` text, a file at `?scenario=URL`, one picked with « Ouvrir un scénario… » or dropped on
+// the page each become the first scenario, the program's data/fo.in, once the program's own reader
+// has found them whole and within what the program takes. A refused file never reaches the program:
+// the flight goes on with the scenario it had.
+(() => {
+  'use strict';
+  const MAX_BYTES = 65536;             // as the program's reader, which reads no further
+  const FIRST = 'data/fo.in';          // what « Remise à zéro complète » comes back to
+  const SCRATCH = '/tmp/scenario.in';  // where a file waits while the reader checks it
+  const CONTROL = /[\x00-\x08\x0e-\x1f\x7f]/; // characters that no text file holds
+  const LINK = 'lien re\u00e7u';      // the source's name for a scenario carried by a link
+  const name = document.getElementById('scenario-name');
+  const message = document.getElementById('scenario-message');
+  const share = document.getElementById('scenario-share');
+  const link = document.getElementById('scenario-link');
+  const picker = document.getElementById('scenario-file');
+
+  // Resolved once the program runs: its menus exist and its first reset is done.
+  const running = new Promise(resolve => {
+    Module.postRun = [].concat(Module.postRun || [], resolve);
+  });
+
+  function refuse(source, what) {
+    message.textContent = `${source} : sc\u00e9nario refus\u00e9, ${what}. ` +
+      'Le vol continue avec le sc\u00e9nario en cours.';
+  }
+
+  // The program's reader on the text, its own messages kept out of the console pane: a French
+  // message for what it found wrong, or null.
+  function check(text) {
+    Module.FS.writeFile(SCRATCH, text);
+    const said = Module.hush = [];
+    const code = Module.ccall('webScenarioCheck', 'number', ['string'], [SCRATCH]);
+    Module.hush = null;
+    Module.FS.unlink(SCRATCH);
+    const item = Module.ccall('webScenarioFault', 'string', [], []);
+    // The reader's own message tells an item it did not find from one it could not read.
+    if (code == 1 && said.some(line => line.includes(`"${item}=" missing`)))
+      return `l\u2019\u00e9l\u00e9ment \u00ab ${item}= \u00bb manque ou est mal \u00e9crit`;
+    if (code == 1) return `la valeur de \u00ab ${item}= \u00bb n\u2019est pas un nombre fini`;
+    const range = {
+      2: 'la longueur d\u2019historique \u00ab nx= \u00bb est hors des bornes du programme',
+      3: 'le pas \u00ab dt= \u00bb n\u2019est pas positif',
+      4: 'le pas \u00ab dt= \u00bb est si petit qu\u2019un pas de calcul demanderait trop de sous-pas',
+      5: 'le pas \u00ab dt= \u00bb est plus long qu\u2019un pas de calcul : le temps ne s\u2019\u00e9coulerait plus',
+    };
+    return code ? range[code] : null;
+  }
+
+  // Checks the bytes that `read` gives and, if the program takes them, makes them its first scenario.
+  async function load(source, read) {
+    message.textContent = '';
+    let bytes;
+    try {
+      bytes = new Uint8Array(await read());
+    } catch (e) {
+      return refuse(source, 'introuvable ou inaccessible');
+    }
+    if (bytes.length > MAX_BYTES) return refuse(source, 'plus de 64 Ko');
+    // UTF-8, or else the Windows Latin-1 of many a school's editor: the reader looks at ASCII only.
+    let text;
+    try {
+      text = new TextDecoder('utf-8', {fatal: true}).decode(bytes);
+    } catch (e) {
+      text = new TextDecoder('windows-1252').decode(bytes);
+    }
+    if (CONTROL.test(text)) return refuse(source, 'ce n\u2019est pas un fichier texte');
+    await running;
+    const wrong = check(text);
+    if (wrong) return refuse(source, wrong);
+    Module.FS.writeFile(FIRST, text);
+    Module.chooseMenu([0]);
+    name.textContent = `Sc\u00e9nario en cours : ${source}`;
+    link.value = location.origin + location.pathname + '#scenario=' + encodeURIComponent(text);
+    share.hidden = false;
+  }
+
+  async function fetched(url) {
+    const response = await fetch(url);
+    if (!response.ok) throw new Error(response.status);
+    return response.arrayBuffer();
+  }
+
+  const query = new URLSearchParams(location.search);
+  const cas = query.get('cas');
+  if (cas !== null && /^[0-5]$/.test(cas)) running.then(() => Module.chooseMenu([1, Number(cas)]));
+  const carried = location.hash.match(/^#scenario=(.*)$/s);
+  if (carried) {
+    let text = null;
+    try {
+      text = decodeURIComponent(carried[1]);
+    } catch (e) {} // a link cut short or mangled on its way
+    if (text === null) refuse(LINK, 'le texte du lien est ab\u00eem\u00e9');
+    else load(LINK, () => new TextEncoder().encode(text));
+  } else if (query.get('scenario')) {
+    const url = query.get('scenario');
+    load(url, () => fetched(new URL(url, location.href)));
+  }
+
+  document.getElementById('scenario-open').addEventListener('click', () => picker.click());
+  picker.addEventListener('change', () => {
+    const file = picker.files[0];
+    if (file) load(file.name, () => file.arrayBuffer());
+    picker.value = '';
+  });
+  // A file dropped anywhere on the page; the browser would otherwise open it in place of the page.
+  document.addEventListener('dragover', e => e.preventDefault());
+  document.addEventListener('drop', e => {
+    e.preventDefault();
+    const file = e.dataTransfer.files[0];
+    if (file) load(file.name, () => file.arrayBuffer());
+  });
+  document.getElementById('scenario-copy').addEventListener('click', async () => {
+    link.select();
+    try {
+      await navigator.clipboard.writeText(link.value);
+    } catch (e) {
+      document.execCommand('copy'); // a browser that keeps the clipboard from scripts
+    }
+    message.textContent = 'Lien copi\u00e9.';
+  });
+})();
