@@ -284,41 +284,6 @@ class Page:
         self.d.execute_cdp_cmd("Input.dispatchTouchEvent", {"type": "touchEnd", "touchPoints": []})
         time.sleep(0.2)
 
-    def rect(self, selector):
-        """An element's box in the window: left, top, right, bottom."""
-        return self.js("const r = document.querySelector(arguments[0]).getBoundingClientRect();"
-                       "return [r.left, r.top, r.right, r.bottom]", selector)
-
-    def screen(self, width=None, height=None, touch=False):
-        """The window as a device of that size, a touch screen or not; no size: back to the window's."""
-        if width:
-            self.d.execute_cdp_cmd("Emulation.setDeviceMetricsOverride",
-                                   {"width": width, "height": height, "deviceScaleFactor": 1, "mobile": touch})
-        else:
-            self.d.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
-        self.d.execute_cdp_cmd("Emulation.setTouchEmulationEnabled", {"enabled": touch, "maxTouchPoints": 2})
-
-    def touch(self, selector, hold=0.05, dx=0, dy=0):
-        """A finger on the middle of an element, held `hold` seconds, dragged by dx, dy, then lifted."""
-        left, top, right, bottom = self.rect(selector)
-        x, y = (left + right) / 2, (top + bottom) / 2
-        self.d.execute_cdp_cmd("Input.dispatchTouchEvent", {"type": "touchStart", "touchPoints": [{"x": x, "y": y}]})
-        time.sleep(hold)
-        for i in range(1, 11 if dx or dy else 1):
-            at = {"x": x + dx * i / 10, "y": y + dy * i / 10}
-            self.d.execute_cdp_cmd("Input.dispatchTouchEvent", {"type": "touchMove", "touchPoints": [at]})
-        self.d.execute_cdp_cmd("Input.dispatchTouchEvent", {"type": "touchEnd", "touchPoints": []})
-        time.sleep(0.2)
-
-    def drop(self, name, text):
-        """A file of that name and text dropped on the page."""
-        self.js("const files = new DataTransfer(); files.items.add(new File([arguments[1]], arguments[0]));"
-                "document.body.dispatchEvent(new DragEvent('drop', {dataTransfer: files, bubbles: true}))", name, text)
-
-    def offline(self, cut):
-        """The network gone (the site's server answers nothing), or back."""
-        Quiet.cut = cut
-
 
 def fuel_top(shot):
     """Row of the fuel bar's top, or None."""
