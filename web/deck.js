@@ -49,9 +49,10 @@
   }
 
   // Right after a key or a menu entry: a reset leaves the chaser at the scenario's start with a full
-  // reserve and no integrator call made.
+  // reserve and no integrator call made; one that finds the flight there already changes nothing.
   function isReset() {
-    return s[IT_T] == 0 && s[PC] == s[PCMAX] && s[X] == s[X0] && s[Y] == s[X0 + 1] && s[Z] == s[X0 + 2] &&
+    const moved = flight.calls > 0 || flight.lines.length > 0 || s[T] != flight.path[0];
+    return moved && s[IT_T] == 0 && s[PC] == s[PCMAX] && s[X] == s[X0] && s[Y] == s[X0 + 1] && s[Z] == s[X0 + 2] &&
       s[XP] == s[X0 + 3] && s[YP] == s[X0 + 4] && s[ZP] == s[X0 + 5];
   }
 
@@ -142,6 +143,7 @@
 
   function draw() {
     const g = plane.getContext('2d'), w = plane.width, h = plane.height;
+    plane.dataset.points = flight.path.length / 4;
     const [y0, y1, x0, x1] = bounds();
     const k = Math.min(w / (y1 - y0), (h - 16) / (x1 - x0)); // one scale on both axes
     const cy = (y0 + y1) / 2, cx = (x0 + x1) / 2;

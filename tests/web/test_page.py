@@ -1,11 +1,15 @@
 """The simulator's web page in headless Chromium, driven as a person would (Selenium): the start-up
 lines, the gauges, the telemetry and the scene by their pixels, keys and a drag on the canvas, `h`
-and its tab, the menus and a scenario, a ramming, and Esc. Usage: test_page.py SITE_DIR."""
+and its tab, the menus and a scenario, a ramming, and Esc; the deck beside the square, its advice
+against rendezvous-plan's, a docking flown by it, and the flight it saves. Usage: test_page.py SITE_DIR,
+from the repository's root (the desktop's build/rendezvous-plan)."""
 import functools
 import http.server
 import os
+import re
 import subprocess
 import sys
+import tempfile
 import threading
 import time
 
@@ -30,6 +34,8 @@ SCENARIOS = ["cas simple:     Omega=0.00, dans le plan, dans l'axe!",
              "cas assez dur: Omega=0.25, dans le plan, hors l'axe!",
              "cas dur  dur: Omega=0.25, hors du plan et de l'axe!"]
 RESET = "fichier de donnees:   %s!   "
+ARROWS = {"Up": Keys.ARROW_UP, "Down": Keys.ARROW_DOWN, "Left": Keys.ARROW_LEFT, "Right": Keys.ARROW_RIGHT,
+          "PageUp": Keys.PAGE_UP, "PageDown": Keys.PAGE_DOWN}
 
 
 class Page:
@@ -87,6 +93,28 @@ class Page:
     def entry(self, menu, index):
         return self.d.find_elements(By.CSS_SELECTOR, ".glut-menu")[menu].find_elements(By.CSS_SELECTOR,
                                                                                        ".glut-menu-entry")[index]
+
+    def keys_now(self, *keys):
+        """Keys pressed in order, with no pause after them."""
+        ActionChains(self.d).send_keys(*keys).perform()
+
+    def click(self, element_id):
+        self.d.find_element(By.ID, element_id).click()
+
+    def deck(self):
+        """What the deck shows: the time, the outcome, and the advice's step due next and when."""
+        return self.js("""const d = id => document.getElementById(id), now = document.querySelector('[aria-current=step]');
+            return {temps: d('deck-temps').textContent, outcome: d('deck-outcome').textContent,
+                    step: now && now.querySelector('pre').textContent, due: now && now.textContent}""")
+
+    def downloads(self, element_id, names, timeout=15.0):
+        """The texts of the files that a click on the element saves (Chromium's DevTools say where)."""
+        folder = tempfile.mkdtemp()
+        self.d.execute_cdp_cmd("Page.setDownloadBehavior", {"behavior": "allow", "downloadPath": folder})
+        self.click(element_id)
+        paths = [os.path.join(folder, name) for name in names]
+        self.wait(lambda: all(os.path.exists(path) for path in paths), timeout)
+        return [open(path, encoding="utf-8").read() for path in paths]
 
     def right_click(self, x=100, y=100):
         ActionChains(self.d).move_to_element_with_offset(self.canvas, x - 400, y - 400).context_click().perform()
@@ -188,6 +216,76 @@ def test_ramming_and_end(page):
     page.wait(lambda: page.console().count("on est ici") == 1 and RESET % "data/fo.in" in page.console())
 
 
+def advice_as_planned(page, scenario):
+    """Asks the deck, and holds its advice against rendezvous-plan's from the numbers it shows."""
+    page.click("deck-advise")
+    assert page.js("return document.activeElement.id") == "canvas", "the deck kept the keyboard"
+    moment, method, steps = page.js("""const a = document.getElementById('deck-advice'), all = s => [...a.querySelectorAll(s)];
+        return [a.querySelector('.deck-from').textContent.split(' : ')[1], all('.deck-method li').map(e => e.textContent),
+                all('.deck-steps pre, .deck-arrival').map(e => e.textContent)]""")
+    out = subprocess.run([os.path.join("build", "rendezvous-plan"), "--from", moment, scenario], capture_output=True,
+                         text=True, check=True).stdout
+    words, table = out.split("Quand l''ecran montre      faire\n")
+    said = " ".join("%d. %s" % (i + 1, m) for i, m in enumerate(method))
+    assert said.split() == words.split("\n\n", 1)[1].split(), (said, words)
+    assert "\n".join(steps) == table.split("\nLes pressions")[0].replace("\n\n", "\n"), (steps, table)
+
+
+def test_deck_advice(page):
+    # The live path holds a point for each integrator call since the reset, the start point first,
+    # one call every 2 frames at this pace.
+    page.printed('open data file "data/cible.obj"')
+    page.js("Module.chooseMenu([1, 5])")
+    page.keys_now("S", "S", "S", Keys.ARROW_DOWN)
+    start = float(page.deck()["temps"])
+    page.wait(lambda: float(page.deck()["temps"]) > start + 1.5, timeout=60)
+    page.keys_now("p")
+    points, calls = page.js("return [document.getElementById('deck-plane').dataset.points, "
+                            "new Float64Array(Module.HEAPF64.buffer, Module._deck_state(), 26)[12]]")
+    assert int(points) == calls + 1 > 20, (points, calls)
+    advice_as_planned(page, "data/fo5.in")
+    # Scenario 2 from its start, the time running on from the reset.
+    page.js("Module.chooseMenu([1, 2])")
+    advice_as_planned(page, "data/fo2.in")
+
+
+def test_deck_flight(page):
+    # Scenario 2 flown by the deck at the quickest pace: each press at the deck's word, 4 or more
+    # integrator calls after the last, made paused so that its time is read as the program takes it;
+    # a pause and the advice asked again at each check.
+    page.printed('open data file "data/cible.obj"')
+    page.js("Module.chooseMenu([1, 2])")
+    page.keys_now("p", "S", "S", "S", "S")
+    page.click("deck-advise")
+    page.keys_now("p")
+    made, last, end = [], -1.0, time.time() + 150
+    while not page.deck()["outcome"]:
+        assert time.time() < end, ("not docked", made, page.deck())
+        deck = page.deck()
+        if not deck["step"] or "maintenant" not in deck["due"] or float(deck["temps"]) < last + 0.2:
+            time.sleep(0.005)
+        elif "pause" in deck["step"]:
+            page.keys_now("p")
+            page.click("deck-advise")
+            page.keys_now("p")
+        else:
+            page.keys_now("p")
+            key = re.search(r"\((\w+)\)", deck["step"]).group(1)
+            made.append((page.deck()["temps"], key))
+            page.keys_now(ARROWS[key], "p")
+            last = float(made[-1][0])
+    assert "gagn'e" in page.deck()["outcome"] and len(made) > 5, (page.deck(), made)
+    page.click("deck-advise")
+    assert "arrim\u00e9" in page.js("return document.getElementById('deck-advice').textContent")
+    # The saved flight holds each press with the time the screen showed, one a line as they came 4 or
+    # more calls apart; the picture names each at that time, and draws the advice dashed.
+    picture, keys = page.downloads("deck-save", ["vol.svg", "vol-touches.txt"])
+    assert keys == "".join("%s %s 1\n" % press for press in made), (keys, made)
+    for t, _ in made:
+        assert "%.2f : " % float(t) in picture.replace(",", "."), t
+    assert 'class="conseil"' in picture and "Arrimage \u00e0 temps" in picture
+
+
 class Quiet(http.server.SimpleHTTPRequestHandler):
     def log_message(self, *args):
         pass
@@ -204,7 +302,7 @@ def main():
         options.add_argument(flag)
     driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
     failed = 0
-    tests = [test_start_and_screen, test_help_and_menus, test_ramming_and_end]
+    tests = [test_start_and_screen, test_help_and_menus, test_ramming_and_end, test_deck_advice, test_deck_flight]
     try:
         for test in tests:
             try:
