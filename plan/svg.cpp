@@ -504,9 +504,10 @@ Drawn zPanel(const Plan& plan, const std::vector<Sample>& flight, double top) {
 // The key to the symbols, in one row.
 std::string legend(double x, double y, bool flown) {
     std::string out = "<g font-size=\"11\" fill=\"#333\">\n";
-    const auto swatch = [&](const char* colour, const char* what) {
-        out += fmt("<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"%s\" stroke-width=\"2\"/>",
-                   x, y - 4, x + 22, y - 4, colour);
+    const auto swatch = [&](const char* colour, const char* what, const char* dash = "") {
+        out +=
+            fmt("<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"%s\" stroke-width=\"2\"%s/>",
+                x, y - 4, x + 22, y - 4, colour, dash);
         out += text(x + 27, y, what);
         x += 33 + textWidth(what);
     };
@@ -517,7 +518,7 @@ std::string legend(double x, double y, bool flown) {
     };
     if (flown) {
         swatch(kTransfer, "vol");
-        swatch(kAdvice, "conseil (tirets)");
+        swatch(kAdvice, "conseil", " stroke-dasharray=\"4,3\"");
     } else {
         swatch(kTransfer, "transfert");
         swatch(kGlide, "glissade le long de l\u2019axe");

@@ -223,8 +223,7 @@
     aucun: 'Aucun plan ne m\u00e8ne au port depuis cet \u00e9tat.',
   };
 
-  function ask() {
-    const started = performance.now();
+  function ask(click) {
     read();
     const a = JSON.parse(Module.UTF8ToString(Module._deck_advise()));
     adviceBox.textContent = '';
@@ -251,7 +250,8 @@
       showProgress();
       draw();
     }
-    adviceBox.dataset.ms = (performance.now() - started).toFixed(1);
+    // From the click to the advice shown, for the page's figures.
+    adviceBox.dataset.ms = (performance.now() - click.timeStamp).toFixed(1);
   }
 
   function el(parent, tag, cls, text) {
@@ -292,7 +292,7 @@
         else li.removeAttribute('aria-current');
       }
       li.classList.toggle('deck-done', i < advice.next);
-      const due = !current ? '' : st[i].t > t + 1e-6 ? 'dans ' + (st[i].t - t).toFixed(2) : 'maintenant';
+      const due = !current ? '' : st[i].t > t + 1e-6 ? 'dans ' + (st[i].t - t).toFixed(1) : 'maintenant';
       if (li.due.textContent !== due) li.due.textContent = due;
       if (li.table) showCheck(li.table, st[i], current && t >= st[i].t - 1e-9);
     });
@@ -346,7 +346,7 @@
     setTimeout(() => URL.revokeObjectURL(a.href), 1000);
   }
 
-  $('deck-advise').addEventListener('click', () => { if (flight) ask(); });
+  $('deck-advise').addEventListener('click', e => { if (flight) ask(e); });
   $('deck-save').addEventListener('click', () => { if (flight) save(); });
   // The deck never keeps the keyboard: after any click on it, the keys fly the chaser again.
   deck.addEventListener('click', () => canvas.focus());

@@ -249,16 +249,15 @@ def test_deck_advice(page):
     advice_as_planned(page, "data/fo2.in")
 
 
-def test_deck_flight(page):
-    # Scenario 2 flown by the deck at the quickest pace: each press at the deck's word, 4 or more
-    # integrator calls after the last, made paused so that its time is read as the program takes it;
-    # a pause and the advice asked again at each check.
-    page.printed('open data file "data/cible.obj"')
-    page.js("Module.chooseMenu([1, 2])")
+def fly_by_deck(page, scenario, pressed=lambda made: None, timeout=150):
+    """Flies scenario n of the menu by the deck at the quickest pace: each press at the deck's word, 4
+    or more integrator calls after the last, made paused so that its time is read as the program takes
+    it; a pause and the advice asked again at each check. Returns the presses, (time shown, key)."""
+    page.js("Module.chooseMenu([1, arguments[0]])", scenario)
     page.keys_now("p", "S", "S", "S", "S")
     page.click("deck-advise")
     page.keys_now("p")
-    made, last, end = [], -1.0, time.time() + 150
+    made, last, end = [], -1.0, time.time() + timeout
     while not page.deck()["outcome"]:
         assert time.time() < end, ("not docked", made, page.deck())
         deck = page.deck()
@@ -274,6 +273,13 @@ def test_deck_flight(page):
             made.append((page.deck()["temps"], key))
             page.keys_now(ARROWS[key], "p")
             last = float(made[-1][0])
+            pressed(made)
+    return made
+
+
+def test_deck_flight(page):
+    page.printed('open data file "data/cible.obj"')
+    made = fly_by_deck(page, 2)
     assert "gagn'e" in page.deck()["outcome"] and len(made) > 5, (page.deck(), made)
     page.click("deck-advise")
     assert "arrim\u00e9" in page.js("return document.getElementById('deck-advice').textContent")
@@ -291,8 +297,8 @@ class Quiet(http.server.SimpleHTTPRequestHandler):
         pass
 
 
-def main():
-    site = os.path.abspath(sys.argv[1])
+def run(site, tests):
+    """Runs each test on a fresh page of the site; the number that failed."""
     server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), functools.partial(Quiet, directory=site))
     threading.Thread(target=server.serve_forever, daemon=True).start()
     url = "http://127.0.0.1:%d/index.html" % server.server_address[1]
@@ -302,7 +308,6 @@ def main():
         options.add_argument(flag)
     driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
     failed = 0
-    tests = [test_start_and_screen, test_help_and_menus, test_ramming_and_end, test_deck_advice, test_deck_flight]
     try:
         for test in tests:
             try:
@@ -314,6 +319,12 @@ def main():
     finally:
         driver.quit()
         server.shutdown()
+    return failed
+
+
+def main():
+    tests = [test_start_and_screen, test_help_and_menus, test_ramming_and_end, test_deck_advice, test_deck_flight]
+    failed = run(os.path.abspath(sys.argv[1]), tests)
     print("%d passed, %d failed" % (len(tests) - failed, failed))
     sys.exit(1 if failed else 0)
 
