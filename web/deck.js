@@ -23,6 +23,8 @@
   // A person may come to a step up to this late (the planner's own allowance).
   const LATE_MAX = 0.5;
   const REDRAW_MS = 80; // the picture at most this often: above 10 a second, far below the frame rate
+  // Small pictures drawn in software: cheaper than a GPU's canvas where the GPU is itself software.
+  const CANVAS = {willReadFrequently: true};
 
   let view = null;   // Float64Array over the seam's array
   let s = null;      // the state read this frame
@@ -142,7 +144,7 @@
   }
 
   function draw() {
-    const g = plane.getContext('2d'), w = plane.width, h = plane.height;
+    const g = plane.getContext('2d', CANVAS), w = plane.width, h = plane.height;
     plane.dataset.points = flight.path.length / 4;
     const [y0, y1, x0, x1] = bounds();
     const k = Math.min(w / (y1 - y0), (h - 16) / (x1 - x0)); // one scale on both axes
@@ -170,7 +172,14 @@
       g.strokeStyle = colour;
       g.setLineDash(dash);
       g.beginPath();
-      for (let i = 0; i < pts.length; i += 4) (i ? g.lineTo : g.moveTo).call(g, u(pts[i + 2]), v(pts[i + 1]));
+      let pu = -1e9, pv = -1e9;
+      for (let i = 0; i < pts.length; i += 4) {
+        const a = u(pts[i + 2]), b = v(pts[i + 1]);
+        // A point within a pixel of the last one drawn adds nothing to see.
+        if (i && Math.abs(a - pu) < 1 && Math.abs(b - pv) < 1 && i < pts.length - 4) continue;
+        (i ? g.lineTo : g.moveTo).call(g, a, b);
+        pu = a, pv = b;
+      }
       g.stroke();
       g.setLineDash([]);
     };
@@ -197,7 +206,7 @@
     for (let i = 0; i < p.length; i += 4) zmax = Math.max(zmax, Math.abs(p[i + 3]));
     strip.hidden = zmax < 0.0005;
     if (strip.hidden) return;
-    const g = strip.getContext('2d'), w = strip.width, h = strip.height;
+    const g = strip.getContext('2d', CANVAS), w = strip.width, h = strip.height;
     const t0 = p[0], t1 = Math.max(p[p.length - 4], t0 + 1);
     g.fillStyle = '#0e0f12';
     g.fillRect(0, 0, w, h);
