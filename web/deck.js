@@ -14,7 +14,7 @@
   // The slots of deck_state's array.
   const T = 0, X = 1, Y = 2, Z = 3, XP = 4, YP = 5, ZP = 6, PC = 7, COLL = 8, IT = 9, SLOW = 10, PAUSE = 11,
     IT_T = 12, P = 13, PX = 15, PY = 16, PZ = 17, PCMAX = 18, X0 = 19, SHOWN = 25;
-  // The thruster keys by GLUT's codes: the plan's name, the thrust slot the press sets, its sign.
+  // The thruster keys by GLUT's codes: the plan's name, and the thrust slot the press sets.
   const THRUSTERS = {100: ['Left', PX], 101: ['Up', PY], 102: ['Right', PX], 103: ['Down', PY],
                      104: ['PageUp', PZ], 105: ['PageDown', PZ]};
   const KEYS = ['Up', 'Down', 'Left', 'Right', 'PageUp', 'PageDown']; // as plan::Key numbers them
@@ -90,6 +90,7 @@
     if (!flight) {
       restart();
       showWords();
+      lastIt = s[IT]; // the path starts from this frame's state
     }
     // Each frame ran the idle callback once: an integrator call when time ran and the counter came to
     // a multiple of the pace.
