@@ -170,7 +170,8 @@ long horizon(const Model& m) {
     if (m.tcall <= 0.0)
         return 0;
     const double orbit = m.omega > 0.0 ? 2.0 * M_PI / m.omega : 1e9;
-    return std::clamp(static_cast<long>(1.6 * orbit / m.tcall), 400L, 3000L);
+    // Bounded before it becomes a count: without an orbit it is far beyond a 32-bit long (the page's).
+    return static_cast<long>(std::clamp(1.6 * orbit / m.tcall, 400.0, 3000.0));
 }
 
 // ---- The person flying a plan ----

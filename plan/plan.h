@@ -69,6 +69,8 @@ Plan planFrom(const sim::ParaPhy& sc, const Moment& from);
 const char* keyName(Key key);                         // "Up", "Down", ..., "check"
 bool parseMoment(const std::string& text, Moment* m); // the eight numbers, blank separated
 std::string keysText(const Plan& plan);               // one "TEMPS KEY COUNT" or "TEMPS check" a line
+std::string stepText(const Step& step);               // describe's line of a step, two for a check
+std::string arrivalText(const Plan& plan);            // describe's line of the expected docking
 // The plan in French, as a person reads it beside the simulator's screen.
 std::string describe(const Plan& plan, const sim::ParaPhy& sc, const Moment& from, const std::string& file);
 std::string fmt(const char* format, ...) __attribute__((format(printf, 1, 2))); // printf to a string
@@ -78,5 +80,14 @@ std::string fmt(const char* format, ...) __attribute__((format(printf, 1, 2))); 
 // plane, and across it against time when it leaves the plane, with each step and check where the
 // screen shows its time, the start, the target and the docking.
 std::string svg(const Plan& plan, const sim::ParaPhy& sc, const Moment& from, const std::string& file);
+// A flight as it was flown, drawn the same way: `flight` is a Plan whose steps are the presses made and
+// whose flight is the path flown; the record adds the outcome in words and the flight of the advice
+// last asked, drawn dashed.
+struct Record {
+    std::string outcome;        // the outcome line, or where the flight stands
+    std::vector<Sample> advice; // empty when no advice was asked
+};
+std::string svg(const Plan& flight, const sim::ParaPhy& sc, const Moment& from, const std::string& file,
+                const Record& record);
 
 } // namespace plan

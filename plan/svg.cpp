@@ -26,6 +26,7 @@ constexpr double kThin = 0.5;        // a path keeps the points that lie farther
 constexpr double kOffPlane = 0.0005; // a flight leaves the plane where |z| shows on the screen
 const char* const kTransfer = "#2a6fb5";
 const char* const kGlide = "#c33";
+const char* const kAdvice = "#777"; // the advice's flight under a flight flown
 
 // ---- Words and numbers ----
 
@@ -386,7 +387,8 @@ struct View {
     double tallest = kPlaneMax; // px
     double from = 0.0, stepsFrom = -1e300, stepsTo = 1e300;
     bool start = true, docking = true;
-    const Box* zoom = nullptr; // the part that a panel below shows larger
+    const Box* zoom = nullptr;                   // the part that a panel below shows larger
+    const std::vector<Sample>* dashed = nullptr; // a flight drawn dashed under the one drawn
 };
 
 // A panel of the orbital plane, from `top` down: y to the right, x up, at one scale.
@@ -430,6 +432,13 @@ Drawn planePanel(const Plan& plan, const std::vector<Sample>& flight, double top
     out += fmt("<g transform=\"matrix(%.4f,0,0,%.4f,%.3f,%.3f)\" fill=\"none\" stroke-width=\"%.5f\" "
                "stroke-linejoin=\"round\">\n",
                f.sa, -f.sb, f.x0 - f.a0 * f.sa, f.y0 + f.b0 * f.sb, 2.0 / f.sa);
+    if (v.dashed && v.dashed->size() >= 2) {
+        std::vector<Pt> d;
+        for (const Sample& s : *v.dashed)
+            d.push_back({s.Y, s.X});
+        out += fmt("<path class=\"conseil\" stroke=\"%s\" stroke-dasharray=\"%.5f,%.5f\" d=\"%s\"/>\n",
+                   kAdvice, 6.0 / f.sa, 4.0 / f.sa, pathData(thin(d, kThin / f.sa), "%.4f").c_str());
+    }
     std::vector<Sample> shown;
     for (const Sample& s : flight)
         if (s.t >= v.from - 1e-9)
@@ -493,11 +502,12 @@ Drawn zPanel(const Plan& plan, const std::vector<Sample>& flight, double top) {
 }
 
 // The key to the symbols, in one row.
-std::string legend(double x, double y) {
+std::string legend(double x, double y, bool flown) {
     std::string out = "<g font-size=\"11\" fill=\"#333\">\n";
-    const auto swatch = [&](const char* colour, const char* what) {
-        out += fmt("<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"%s\" stroke-width=\"2\"/>",
-                   x, y - 4, x + 22, y - 4, colour);
+    const auto swatch = [&](const char* colour, const char* what, const char* dash = "") {
+        out +=
+            fmt("<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"%s\" stroke-width=\"2\"%s/>",
+                x, y - 4, x + 22, y - 4, colour, dash);
         out += text(x + 27, y, what);
         x += 33 + textWidth(what);
     };
@@ -506,8 +516,13 @@ std::string legend(double x, double y) {
         out += text(x + 15, y, what);
         x += 24 + textWidth(what);
     };
-    swatch(kTransfer, "transfert");
-    swatch(kGlide, "glissade le long de l\u2019axe");
+    if (flown) {
+        swatch(kTransfer, "vol");
+        swatch(kAdvice, "conseil", " stroke-dasharray=\"4,3\"");
+    } else {
+        swatch(kTransfer, "transfert");
+        swatch(kGlide, "glissade le long de l\u2019axe");
+    }
     mark(Start, "d\u00e9part");
     mark(Keys, "touches (temps de l\u2019\u00e9cran : touches)");
     mark(Pause, "pause ('p') : relire l\u2019\u00e9cran");
@@ -518,6 +533,12 @@ std::string legend(double x, double y) {
 } // namespace
 
 std::string svg(const Plan& plan, const sim::ParaPhy& sc, const Moment& from, const std::string& file) {
+    return svg(plan, sc, from, file, Record{});
+}
+
+std::string svg(const Plan& plan, const sim::ParaPhy& sc, const Moment& from, const std::string& file,
+                const Record& record) {
+    const bool flown = !record.outcome.empty();
     std::vector<Sample> flight = plan.flight;
     if (flight.empty())
         flight.push_back({from.t, from.X, from.Y, from.Z});
@@ -527,8 +548,9 @@ std::string svg(const Plan& plan, const sim::ParaPhy& sc, const Moment& from, co
     const char* const line = " font-size=\"13\" fill=\"#222\"";
     head += text(kLeft - 40, 28, "Sc\u00e9nario " + file, big);
     head += text(kLeft - 40, 50,
-                 "Omega = " + num(sc.Omega, 3) + ", une pression donne " + num(plan.pulse, 3) +
-                     " de vitesse sur son axe.",
+                 flown ? "Vol depuis le d\u00e9part, Omega = " + num(sc.Omega, 3) + "."
+                       : "Omega = " + num(sc.Omega, 3) + ", une pression donne " + num(plan.pulse, 3) +
+                             " de vitesse sur son axe.",
                  line);
     head += text(kLeft - 40, 70,
                  "Depuis temps = " + num(from.t, 3) + " : x = " + num(from.X, 3) + " y = " + num(from.Y, 3) +
@@ -537,21 +559,25 @@ std::string svg(const Plan& plan, const sim::ParaPhy& sc, const Moment& from, co
                  line);
     head += text(
         kLeft - 40, 90,
-        plan.outcome == 3
+        flown ? record.outcome
+        : plan.outcome == 3
             ? "Arrimage pr\u00e9vu vers temps = " + num(plan.arrival, 2) + ", \u00e0 la vitesse " +
                   num(plan.speed, 3) + ", avec une r\u00e9serve de " + std::to_string(plan.reserve) + " (" +
                   std::to_string(plan.presses) + " pressions)."
             : std::string("Aucun plan trouv\u00e9 qui m\u00e8ne \u00e0 l\u2019arrimage depuis ce moment."),
         line);
-    head += legend(kLeft - 40, 116);
+    head += legend(kLeft - 40, 116, flown);
 
     double y = 130;
+    std::vector<Sample> drawn = flight; // what the panel of the whole plane holds
+    drawn.insert(drawn.end(), record.advice.begin(), record.advice.end());
     View whole{
         "Dans le plan de l\u2019orbite, vu de c\u00f4t\u00e9 (m\u00eame \u00e9chelle sur les deux axes ; la "
         "plan\u00e8te est en bas)",
-        around(flight, flight.front().t,
+        around(drawn, flight.front().t,
                {sim::kPortY - 0.5, sim::kBoxY + 0.5, -sim::kBoxX - 0.3, sim::kBoxX + 0.3}),
         kPlaneMax, flight.front().t};
+    whole.dashed = &record.advice;
     // The glide's teeth are hundredths: when the whole flight is drawn too small for them, the glide
     // has a panel of its own, and its steps are named there. Those that start it come up to
     // kLateMax before it.
@@ -595,7 +621,8 @@ std::string svg(const Plan& plan, const sim::ParaPhy& sc, const Moment& from, co
                "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%.0f\" height=\"%.0f\" viewBox=\"0 0 %.0f "
                "%.0f\" font-family=\"sans-serif\">\n"
                "<title>%s</title>\n<rect width=\"100%%\" height=\"100%%\" fill=\"#fff\"/>\n",
-               kWidth, y, kWidth, y, esc("rendezvous-plan : " + file).c_str()) +
+               kWidth, y, kWidth, y,
+               esc((flown ? "rendezvous : vol, " : "rendezvous-plan : ") + file).c_str()) +
            head + body + "</svg>\n";
 }
 

@@ -116,6 +116,19 @@ std::string keysText(const Plan& plan) {
     return out;
 }
 
+std::string stepText(const Step& s) {
+    if (s.key == Check)
+        return fmt("  temps >= %8.2f        pause ('p') : lire l''ecran et redemander avec --from\n", s.t) +
+               fmt("                           on devrait lire `a peu pr`es %s\n", state(s.expect).c_str());
+    return fmt("  temps >= %8.2f        %d x %s (%s)\n", s.t, s.count, frenchKey(s.key), keyName(s.key));
+}
+
+std::string arrivalText(const Plan& plan) {
+    return fmt(
+        "Arrimage pr'evu vers temps = %.2f, `a la vitesse %.3f, avec une r'eserve de %d (%d pressions).\n",
+        plan.arrival, plan.speed, plan.reserve, plan.presses);
+}
+
 std::string describe(const Plan& plan, const sim::ParaPhy& sc, const Moment& from, const std::string& file) {
     std::string out;
     out += fmt("Sc'enario %s : Omega = %.3f, une pression donne %.3f de vitesse sur son axe.\n", file.c_str(),
@@ -130,20 +143,9 @@ std::string describe(const Plan& plan, const sim::ParaPhy& sc, const Moment& fro
         out += wrap(fmt("%zu. %s", i + 1, plan.method[i].c_str()), 100, "   ");
     out += "\n";
     out += "Quand l''ecran montre      faire\n";
-    for (const Step& s : plan.steps) {
-        if (s.key == Check) {
-            out +=
-                fmt("  temps >= %8.2f        pause ('p') : lire l''ecran et redemander avec --from\n", s.t);
-            out +=
-                fmt("                           on devrait lire `a peu pr`es %s\n", state(s.expect).c_str());
-        } else {
-            out +=
-                fmt("  temps >= %8.2f        %d x %s (%s)\n", s.t, s.count, frenchKey(s.key), keyName(s.key));
-        }
-    }
-    out += fmt(
-        "\nArrimage pr'evu vers temps = %.2f, `a la vitesse %.3f, avec une r'eserve de %d (%d pressions).\n",
-        plan.arrival, plan.speed, plan.reserve, plan.presses);
+    for (const Step& s : plan.steps)
+        out += stepText(s);
+    out += "\n" + arrivalText(plan);
     out +=
         fmt("Les pressions d'une m^eme ligne : une tous les 4 `a 6 pas de calcul, soit tous les 0.20 `a 0.30 "
             "de temps.\nChaque ligne peut venir jusqu'`a %.1f de temps en retard.\n",

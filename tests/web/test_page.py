@@ -1,18 +1,22 @@
 """The simulator's web page in the three browser engines, driven as a person would: the start-up
 lines, the gauges, the telemetry and the scene by their pixels, keys and a drag on the canvas, the
-menus and a scenario, a tap on the pad and a scenario by link; and in Chromium `h` and its tab, a
-ramming and Esc, the page on small screens and under a finger, scenarios by link and by file, and the
-page without network. Chromium (headless, with SwiftShader) and WebKitGTK's MiniBrowser (under Xvfb)
-are driven by Debian's Selenium; Firefox ESR by firefox.js (puppeteer-core over WebDriver BiDi),
+menus and a scenario, a tap on the pad, a scenario by link, and the deck's advice against
+rendezvous-plan's; and in Chromium `h` and its tab, a ramming and Esc, the page on small screens and
+under a finger, scenarios by link and by file, the page without network, a docking flown by the deck
+and the flight it saves. Chromium (headless, with SwiftShader) and WebKitGTK's MiniBrowser (under
+Xvfb) are driven by Debian's Selenium; Firefox ESR by firefox.js (puppeteer-core over WebDriver BiDi),
 headless under Xvfb. Chromium runs every check; the other two run the short list that every engine
-must pass, and Firefox also the page without WebGL. Usage: test_page.py SITE_DIR [chromium|firefox|webkit]."""
+must pass, and Firefox also the page without WebGL. Usage, from the repository's root (for the
+desktop's build/rendezvous-plan): test_page.py SITE_DIR [chromium|firefox|webkit]."""
 import base64
 import functools
 import http.server
 import json
 import os
+import re
 import subprocess
 import sys
+import tempfile
 import threading
 import time
 import urllib.parse
@@ -44,6 +48,8 @@ SCENARIOS = ["cas simple:     Omega=0.00, dans le plan, dans l'axe!",
              "cas assez dur: Omega=0.25, dans le plan, hors l'axe!",
              "cas dur  dur: Omega=0.25, hors du plan et de l'axe!"]
 RESET = "fichier de donnees:   %s!   "
+ARROWS = {"Up": "ArrowUp", "Down": "ArrowDown", "Left": "ArrowLeft", "Right": "ArrowRight", "PageUp": "PageUp",
+          "PageDown": "PageDown"}  # the planner's names of the keys, and the browser's
 
 
 # Keys by the browser's names, as Selenium sends them.
@@ -77,8 +83,8 @@ class Selenium:
     def js(self, script, args):
         return self.d.execute_script(script, *args)
 
-    def key(self, name):
-        ActionChains(self.d).send_keys(SELENIUM_KEYS.get(name, name)).perform()
+    def keys(self, names):
+        ActionChains(self.d).send_keys(*[SELENIUM_KEYS.get(name, name) for name in names]).perform()
 
     def mouse(self, action, x, y):
         """At (x, y) in CSS pixels of the window's view: 'move', 'click', 'context' (right button),
@@ -128,8 +134,9 @@ class Firefox:
     def js(self, script, args):
         return self.call("js", script=script, args=list(args))
 
-    def key(self, name):
-        self.call("key", name=name)
+    def keys(self, names):
+        for name in names:
+            self.call("key", name=name)
 
     def mouse(self, action, x, y):
         self.call("mouse", action=action, x=x, y=y)
@@ -185,9 +192,9 @@ class Page:
         return self.wait(lambda: text in self.console(), timeout)
 
     def keys(self, *keys):
-        """Keys by the browser's names ("ArrowDown", "PageUp", "Escape", "l", "S")."""
+        """Keys by the browser's names ("ArrowDown", "PageUp", "Escape", "l", "S"), a tenth of a second apart."""
         for k in keys:
-            self.b.key(k)
+            self.b.keys([k])
             time.sleep(0.1)
 
     def shot(self):
@@ -236,6 +243,30 @@ class Page:
                     ".getBoundingClientRect(); return [r.left + r.width / 3, r.top + r.height / 2]", menu, index)
         self.b.mouse(action, *r)
         time.sleep(0.2)
+
+    def keys_now(self, *keys):
+        """Keys pressed in order, with no pause after them."""
+        self.b.keys(keys)
+
+    def click(self, element_id):
+        """A click on the middle of an element, brought into view first."""
+        self.js("document.getElementById(arguments[0]).scrollIntoView({block: 'nearest'})", element_id)
+        self.mouse("click", None, None, "#" + element_id)
+
+    def deck(self):
+        """What the deck shows: the time, the outcome, and the advice's step due next and when."""
+        return self.js("""const d = id => document.getElementById(id), now = document.querySelector('[aria-current=step]');
+            return {temps: d('deck-temps').textContent, outcome: d('deck-outcome').textContent,
+                    step: now && now.querySelector('pre').textContent, due: now && now.textContent}""")
+
+    def downloads(self, element_id, names, timeout=15.0):
+        """The texts of the files that a click on the element saves (Chromium's DevTools say where)."""
+        folder = tempfile.mkdtemp()
+        self.d.execute_cdp_cmd("Page.setDownloadBehavior", {"behavior": "allow", "downloadPath": folder})
+        self.click(element_id)
+        paths = [os.path.join(folder, name) for name in names]
+        self.wait(lambda: all(os.path.exists(path) for path in paths), timeout)
+        return [open(path, encoding="utf-8").read() for path in paths]
 
     def right_click(self, x=100, y=100):
         self.mouse("context", x, y)
@@ -490,9 +521,86 @@ def test_offline(page):
         page.offline(False)
 
 
+def advice_as_planned(page, scenario):
+    """Asks the deck, and holds its advice against rendezvous-plan's from the numbers it shows."""
+    page.click("deck-advise")
+    assert page.js("return document.activeElement.id") == "canvas", "the deck kept the keyboard"
+    moment, method, steps = page.js("""const a = document.getElementById('deck-advice'), all = s => [...a.querySelectorAll(s)];
+        return [a.querySelector('.deck-from').textContent.split(' : ')[1], all('.deck-method li').map(e => e.textContent),
+                all('.deck-steps pre, .deck-arrival').map(e => e.textContent)]""")
+    out = subprocess.run([os.path.join("build", "rendezvous-plan"), "--from", moment, scenario], capture_output=True,
+                         text=True, check=True).stdout
+    words, table = out.split("Quand l''ecran montre      faire\n")
+    said = " ".join("%d. %s" % (i + 1, m) for i, m in enumerate(method))
+    assert said.split() == words.split("\n\n", 1)[1].split(), (said, words)
+    assert "\n".join(steps) == table.split("\nLes pressions")[0].replace("\n\n", "\n"), (steps, table)
+
+
+def test_deck_advice(page):
+    # The live path holds a point for each integrator call since the reset, the start point first,
+    # one call every 2 frames at this pace.
+    page.printed('open data file "data/cible.obj"')
+    page.js("Module.chooseMenu([1, 5])")
+    page.keys_now("S", "S", "S", "ArrowDown")
+    start = float(page.deck()["temps"])
+    page.wait(lambda: float(page.deck()["temps"]) > start + 1.5, timeout=60)
+    page.keys_now("p")
+    points, calls = page.js("return [document.getElementById('deck-plane').dataset.points, "
+                            "new Float64Array(Module.HEAPF64.buffer, Module._deck_state(), 26)[12]]")
+    assert int(points) == calls + 1 > 20, (points, calls)
+    advice_as_planned(page, "data/fo5.in")
+    # Scenario 2 from its start, the time running on from the reset.
+    page.js("Module.chooseMenu([1, 2])")
+    advice_as_planned(page, "data/fo2.in")
+
+
+def fly_by_deck(page, scenario, pressed=lambda made: None, timeout=150):
+    """Flies scenario n of the menu by the deck at the quickest pace: each press at the deck's word, 4
+    or more integrator calls after the last, made paused so that its time is read as the program takes
+    it; a pause and the advice asked again at each check. Returns the presses, (time shown, key)."""
+    page.js("Module.chooseMenu([1, arguments[0]])", scenario)
+    page.keys_now("p", "S", "S", "S", "S")
+    page.click("deck-advise")
+    page.keys_now("p")
+    made, last, end = [], -1.0, time.time() + timeout
+    while not page.deck()["outcome"]:
+        assert time.time() < end, ("not docked", made, page.deck())
+        deck = page.deck()
+        if not deck["step"] or "maintenant" not in deck["due"] or float(deck["temps"]) < last + 0.2:
+            time.sleep(0.005)
+        elif "pause" in deck["step"]:
+            page.keys_now("p")
+            page.click("deck-advise")
+            page.keys_now("p")
+        else:
+            page.keys_now("p")
+            key = re.search(r"\((\w+)\)", deck["step"]).group(1)
+            made.append((page.deck()["temps"], key))
+            page.keys_now(ARROWS[key], "p")
+            last = float(made[-1][0])
+            pressed(made)
+    return made
+
+
+def test_deck_flight(page):
+    page.printed('open data file "data/cible.obj"')
+    made = fly_by_deck(page, 2)
+    assert "gagn'e" in page.deck()["outcome"] and len(made) > 5, (page.deck(), made)
+    page.click("deck-advise")
+    assert "arrim\u00e9" in page.js("return document.getElementById('deck-advice').textContent")
+    # The saved flight holds each press with the time the screen showed, one a line as they came 4 or
+    # more calls apart; the picture names each at that time, and draws the advice dashed.
+    picture, keys = page.downloads("deck-save", ["vol.svg", "vol-touches.txt"])
+    assert keys == "".join("%s %s 1\n" % press for press in made), (keys, made)
+    for t, _ in made:
+        assert "%.2f : " % float(t) in picture.replace(",", "."), t
+    assert 'class="conseil"' in picture and "Arrimage \u00e0 temps" in picture
+
+
 # Every engine runs the short list; Chromium runs every check.
-SHORT = [test_start_and_screen, test_menus, test_pad_and_link]
-TESTS = {"chromium": SHORT + [test_help, test_ramming_and_end, test_screens_and_touch, test_scenarios, test_offline],
+SHORT = [test_start_and_screen, test_menus, test_pad_and_link, test_deck_advice]
+TESTS = {"chromium": SHORT + [test_help, test_ramming_and_end, test_screens_and_touch, test_scenarios, test_deck_flight,
+                              test_offline],
          "firefox": SHORT + [test_no_webgl], "webkit": SHORT}
 
 

@@ -1,0 +1,183 @@
+// The deck's seam: what the page's deck (deck.js) reads of the program, and the planner run for it.
+// It reads sim's and app's state and never writes it; the planner borrows sim's state and puts it all
+// back before it returns. Everything runs on the page's one thread, between frames or inside the
+// page's hooks.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <emscripten/emscripten.h>
+#include <string>
+#include <vector>
+
+#include "app.h"
+#include "plan.h"
+#include "render.h"
+#include "sim.h"
+
+namespace {
+
+// What deck_state fills, one slot each, in the order deck.js names them.
+double live[26];
+// The numbers the screen shows, as it shows them: temps, vitesse, distance, reserve, x, y, z, xp, yp, zp.
+char shown[256];
+
+std::string answer;     // the last text handed to the page, alive until the next call
+plan::Plan advice;      // the last plan that docks, for the saved picture
+double adviceAt = -1.0; // the time it was asked from; -1 when none
+
+// The numbers of the screen's telemetry lines, blank separated, each as drawn.
+std::string screenNumbers() {
+    std::string out;
+    for (const std::string& line :
+         telemetry(sim::t, sim::X, sim::Y, sim::Z, sim::Xp, sim::Yp, sim::Zp, sim::pc)) {
+        size_t at = 0;
+        while ((at = line.find('=', at)) != std::string::npos) {
+            at = line.find_first_not_of(' ', at + 1);
+            const size_t end = line.find(' ', at);
+            out += (out.empty() ? "" : " ") + line.substr(at, end - at);
+        }
+    }
+    return out;
+}
+
+std::string quote(const std::string& s) {
+    std::string out = "\"";
+    for (const char c : s)
+        out += c == '"' ? "\\\"" : c == '\\' ? "\\\\" : c == '\n' ? "\\n" : std::string(1, c);
+    return out + "\"";
+}
+
+std::string numbers(const plan::Moment& m) {
+    return plan::fmt("[%.17g,%.17g,%.17g,%.17g,%.17g,%.17g,%.17g,%d]", m.t, m.X, m.Y, m.Z, m.Xp, m.Yp, m.Zp,
+                     m.reserve);
+}
+
+// Why no plan comes from the moment, as deck.js names the reasons.
+const char* noPlan(const plan::Moment& from) {
+    switch (sim::coll) {
+    case 1:
+        return "collision";
+    case 2:
+    case 3:
+        return "arrime";
+    case 4:
+        return "perdu";
+    default:
+        break;
+    }
+    if (sim::para_phy.p == 0.0 || from.reserve <= 0)
+        return "reserve";
+    // A plan that a far larger reserve would find says the reserve is what is short.
+    plan::Moment rich = from;
+    rich.reserve = 100 * sim::pcmax;
+    return plan::planFrom(sim::para_phy, rich).outcome == 3 ? "reserve" : "aucun";
+}
+
+} // namespace
+
+extern "C" {
+
+// The live state, once a frame: fills the deck's array (t, X, Y, Z, Xp, Yp, Zp, pc, coll, it, slow,
+// pause, it_t, p, Omega, px, py, pz, pcmax, X0, Y0, Z0, Xp0, Yp0, Zp0, the screen's numbers' address)
+// and returns its address.
+EMSCRIPTEN_KEEPALIVE const double* deck_state() {
+    const sim::ParaPhy& s = sim::para_phy;
+    const int counts[] = {sim::pc, sim::coll, it, sim::slow, sim::pause, sim::it_t};
+    const double values[] = {sim::t, sim::X, sim::Y, sim::Z, sim::Xp, sim::Yp, sim::Zp};
+    const double more[] = {s.p,  s.Omega, sim::px, sim::py, sim::pz, static_cast<double>(sim::pcmax),
+                           s.X0, s.Y0,    s.Z0,    s.Xp0,   s.Yp0,   s.Zp0};
+    double* to = std::copy(std::begin(values), std::end(values), live);
+    to = std::copy(std::begin(counts), std::end(counts), to);
+    std::copy(std::begin(more), std::end(more), to);
+    const std::string text = screenNumbers();
+    text.copy(shown, sizeof shown - 1);
+    shown[std::min(text.size(), sizeof shown - 1)] = '\0';
+    live[25] = static_cast<double>(reinterpret_cast<uintptr_t>(shown));
+    return live;
+}
+
+// The scenario file in use and the outcome's message, "" while under way: two lines.
+EMSCRIPTEN_KEEPALIVE const char* deck_words() {
+    answer = std::string(sim::nomfichier ? sim::nomfichier : "") + "\n" + outcomeMessage(sim::coll);
+    return answer.c_str();
+}
+
+// The planner's advice from the moment the screen shows, with the orbital rate in force, as JSON:
+// {from, method, steps: [{t, key, count, text, expect}], arrival, flight: [t, X, Y, Z, ...]}, or
+// {why} when no plan docks from there.
+EMSCRIPTEN_KEEPALIVE const char* deck_advise() {
+    const std::string n = screenNumbers();
+    // temps, vitesse, distance, reserve, x, y, z, xp, yp, zp: the moment is temps, x ... zp, reserve.
+    std::vector<std::string> w;
+    for (size_t at = 0, end; at < n.size(); at = end + 1) {
+        end = n.find(' ', at);
+        end = end == std::string::npos ? n.size() : end;
+        w.push_back(n.substr(at, end - at));
+    }
+    const std::string fromText = w.size() == 10
+                                     ? w[0] + " " + w[4] + " " + w[5] + " " + w[6] + " " + w[7] + " " + w[8] +
+                                           " " + w[9] + " " + std::to_string(std::max(sim::pc, 0))
+                                     : "";
+    plan::Moment from;
+    if (!plan::parseMoment(fromText, &from)) {
+        answer = "{\"why\":\"aucun\"}";
+        return answer.c_str();
+    }
+    const plan::Plan p = sim::coll == 0 ? plan::planFrom(sim::para_phy, from) : plan::Plan{};
+    if (sim::coll != 0 || p.outcome != 3) {
+        answer = std::string("{\"why\":\"") + noPlan(from) + "\",\"from\":" + quote(fromText) + "}";
+        return answer.c_str();
+    }
+    advice = p;
+    adviceAt = from.t;
+    answer = "{\"from\":" + quote(fromText) + ",\"method\":[";
+    for (size_t i = 0; i < p.method.size(); i++)
+        answer += (i ? "," : "") + quote(p.method[i]);
+    answer += "],\"steps\":[";
+    for (size_t i = 0; i < p.steps.size(); i++) {
+        const plan::Step& s = p.steps[i];
+        answer += plan::fmt("%s{\"t\":%.17g,\"key\":\"%s\",\"count\":%d,\"text\":", i ? "," : "", s.t,
+                            plan::keyName(s.key), s.count) +
+                  quote(plan::stepText(s)) + ",\"expect\":" + numbers(s.expect) + "}";
+    }
+    answer += "],\"arrival\":" + quote(plan::arrivalText(p)) + ",\"pulse\":" + plan::fmt("%.17g", p.pulse) +
+              ",\"flight\":[";
+    for (size_t i = 0; i < p.flight.size(); i++) {
+        const plan::Sample& s = p.flight[i];
+        answer += plan::fmt("%s%.6g,%.6g,%.6g,%.6g", i ? "," : "", s.t, s.X, s.Y, s.Z);
+    }
+    answer += "]}";
+    return answer.c_str();
+}
+
+// The flight since the last reset as a picture in the planner's style: `path` holds t, X, Y, Z of
+// each point (n of them), `presses` t, key (plan::Key), count of each line (m of them); the advice
+// last asked is drawn dashed when it was asked at or after `since`.
+EMSCRIPTEN_KEEPALIVE const char* deck_picture(const double* path, int n, const double* presses, int m,
+                                              double since) {
+    plan::Plan flown;
+    for (int i = 0; i < n; i++)
+        flown.flight.push_back({path[4 * i], path[4 * i + 1], path[4 * i + 2], path[4 * i + 3]});
+    for (int i = 0; i < m; i++)
+        flown.steps.push_back({presses[3 * i],
+                               static_cast<plan::Key>(presses[3 * i + 1]),
+                               static_cast<int>(presses[3 * i + 2]),
+                               {}});
+    const sim::ParaPhy& s = sim::para_phy;
+    const plan::Moment start{n ? path[0] : 0.0, s.X0, s.Y0, s.Z0, s.Xp0, s.Yp0, s.Zp0, sim::pcmax};
+    flown.outcome = sim::coll;
+    flown.arrival = n ? path[4 * (n - 1)] : 0.0;
+    const double speed = std::sqrt(sim::Xp * sim::Xp + sim::Yp * sim::Yp + sim::Zp * sim::Zp);
+    static const char* const ends[] = {"Vol en cours", "Collision", "Arrimage trop rapide", "Arrimage",
+                                       "Perdu"};
+    plan::Record record;
+    record.outcome = plan::fmt("%s \u00e0 temps = %.3f, \u00e0 la vitesse %.3f, avec une r\u00e9serve de %d.",
+                               ends[sim::coll >= 0 && sim::coll <= 4 ? sim::coll : 0], flown.arrival, speed,
+                               std::max(sim::pc, 0));
+    if (adviceAt >= since)
+        record.advice = advice.flight;
+    answer = plan::svg(flown, s, start, sim::nomfichier ? sim::nomfichier : "", record);
+    return answer.c_str();
+}
+}

@@ -1,0 +1,363 @@
+// The flight deck beside the square: the live state, a picture of the orbital plane with the path
+// flown since the last reset, the planner's advice from the moment shown, and the flight saved as a
+// picture and as the keys pressed. It reads the program through web/deck.cpp only, hears of frames
+// and inputs through Module.onFrame and Module.onInput, and never writes the program's state.
+(() => {
+  'use strict';
+  const deck = document.getElementById('deck');
+  const canvas = document.getElementById('canvas');
+  const plane = document.getElementById('deck-plane');
+  const strip = document.getElementById('deck-strip');
+  const adviceBox = document.getElementById('deck-advice');
+  const $ = id => document.getElementById(id);
+
+  // The slots of deck_state's array.
+  const T = 0, X = 1, Y = 2, Z = 3, XP = 4, YP = 5, ZP = 6, PC = 7, COLL = 8, IT = 9, SLOW = 10, PAUSE = 11,
+    IT_T = 12, P = 13, PX = 15, PY = 16, PZ = 17, PCMAX = 18, X0 = 19, SHOWN = 25;
+  // The thruster keys by GLUT's codes: the plan's name, and the thrust slot the press sets.
+  const THRUSTERS = {100: ['Left', PX], 101: ['Up', PY], 102: ['Right', PX], 103: ['Down', PY],
+                     104: ['PageUp', PZ], 105: ['PageDown', PZ]};
+  const KEYS = ['Up', 'Down', 'Left', 'Right', 'PageUp', 'PageDown']; // as plan::Key numbers them
+  // The box, the port and its window, as the outcome rules place them.
+  const BOX_X = 0.4, BOX_Y = 1.5, PORT_Y = -1.5, WINDOW = 0.1;
+  // A person may come to a step up to this late (the planner's own allowance).
+  const LATE_MAX = 0.5;
+  const REDRAW_MS = 80; // the picture at most this often: above 10 a second, far below the frame rate
+  // Small pictures drawn in software: cheaper than a GPU's canvas where the GPU is itself software.
+  const CANVAS = {willReadFrequently: true};
+
+  let view = null;   // Float64Array over the seam's array
+  let s = null;      // the state read this frame
+  let lastIt = null; // the idle counter at the last frame
+  let flight = null; // since the last reset: {path: [t, X, Y, Z, ...], calls, lines: [{t, key, count, call}]}
+  let advice = null; // the advice shown: the seam's answer, plus done[] and next
+  let drawn = 0;     // when the picture was last drawn, ms
+  let screen = [];   // the screen's numbers: temps, vitesse, distance, reserve, x, y, z, xp, yp, zp
+
+  function read() {
+    const at = Module._deck_state();
+    if (!view || view.buffer !== Module.HEAPF64.buffer) view = new Float64Array(Module.HEAPF64.buffer, at, 26);
+    s = view;
+    screen = Module.UTF8ToString(s[SHOWN]).split(' ');
+  }
+
+  // ---- The flight since the last reset ----
+
+  function restart() {
+    flight = {path: [s[T], s[X], s[Y], s[Z]], calls: 0, lines: [], since: s[T], advised: false};
+    // Advice from before the reset is for another flight.
+    advice = null;
+    adviceBox.textContent = '';
+  }
+
+  // Right after a key or a menu entry: a reset leaves the chaser at the scenario's start with a full
+  // reserve and no integrator call made; one that finds the flight there already changes nothing.
+  function isReset() {
+    const moved = flight.calls > 0 || flight.lines.length > 0 || s[T] != flight.path[0];
+    return moved && s[IT_T] == 0 && s[PC] == s[PCMAX] && s[X] == s[X0] && s[Y] == s[X0 + 1] && s[Z] == s[X0 + 2] &&
+      s[XP] == s[X0 + 3] && s[YP] == s[X0 + 4] && s[ZP] == s[X0 + 5];
+  }
+
+  function press(code) {
+    const [key, slot] = THRUSTERS[code];
+    // A press that found the reserve empty gave no thrust, and is no press.
+    if (s[slot] == 0) return;
+    const call = flight.calls + 1, last = flight.lines[flight.lines.length - 1];
+    if (last && last.key == key && last.call + 1 == call) {
+      last.count++;
+      last.call = call;
+    } else {
+      flight.lines.push({t: screen[0], key: key, count: 1, call: call});
+    }
+    if (advice && advice.steps) follow(key);
+  }
+
+  Module.onInput = (prev => (kind, code) => {
+    if (prev) prev(kind, code);
+    if (!flight) return;
+    read();
+    if (kind == 'special' && THRUSTERS[code]) press(code);
+    else if ((kind == 'key' || kind == 'menu') && isReset()) {
+      restart();
+      showWords();
+    }
+    refresh(true);
+  })(Module.onInput);
+
+  Module.onFrame = (prev => () => {
+    if (prev) prev();
+    read();
+    if (!flight) {
+      restart();
+      showWords();
+      lastIt = s[IT]; // the path starts from this frame's state
+    }
+    // Each frame ran the idle callback once: an integrator call when time ran and the counter came to
+    // a multiple of the pace.
+    if (s[PAUSE] == 0 && s[IT] !== lastIt && s[IT] % s[SLOW] == 0) {
+      flight.calls++;
+      if (!flight.ended) flight.path.push(s[T], s[X], s[Y], s[Z]);
+      if (s[COLL] != 0 && !flight.ended) {
+        flight.ended = true;
+        showWords();
+      }
+    }
+    lastIt = s[IT];
+    refresh(false);
+  })(Module.onFrame);
+
+  // ---- The live state ----
+
+  function showWords() {
+    const [file, outcome] = Module.UTF8ToString(Module._deck_words()).split('\n');
+    $('deck-file').textContent = file;
+    $('deck-outcome').textContent = outcome;
+  }
+
+  function refresh(now) {
+    if (deck.hidden) return;
+    const cells = {temps: 0, vitesse: 1, distance: 2, reserve: 3, x: 4, y: 5, z: 6, xp: 7, yp: 8, zp: 9};
+    for (const name in cells) {
+      const cell = $('deck-' + name), text = name == 'reserve' ? String(Math.max(0, s[PC])) : screen[cells[name]];
+      if (cell.textContent !== text) cell.textContent = text;
+    }
+    if (advice && advice.steps) showProgress();
+    const ms = performance.now();
+    if (now || ms - drawn >= REDRAW_MS) {
+      drawn = ms;
+      draw();
+    }
+  }
+
+  // ---- The picture ----
+
+  // The part of the plane to show: the path, the chaser and the port; near the port, the port.
+  function bounds() {
+    const p = flight.path, near = Math.hypot(s[X], s[Y] - PORT_Y, s[Z]) < 3;
+    let y0 = PORT_Y - 0.5, y1 = near ? PORT_Y + 1 : BOX_Y + 0.5, x0 = -BOX_X - 0.3, x1 = BOX_X + 0.3;
+    const hold = (x, y) => { y0 = Math.min(y0, y); y1 = Math.max(y1, y); x0 = Math.min(x0, x); x1 = Math.max(x1, x); };
+    hold(s[X], s[Y]);
+    if (near) return [y0 - 0.3, y1 + 0.3, x0 - 0.3, x1 + 0.3];
+    for (let i = 0; i < p.length; i += 4) hold(p[i + 1], p[i + 2]);
+    if (advice && advice.flight) for (let i = 0; i < advice.flight.length; i += 4) hold(advice.flight[i + 1], advice.flight[i + 2]);
+    const padY = 0.05 * (y1 - y0), padX = 0.1 * (x1 - x0);
+    return [y0 - padY, y1 + padY, x0 - padX, x1 + padX];
+  }
+
+  function draw() {
+    const g = plane.getContext('2d', CANVAS), w = plane.width, h = plane.height;
+    plane.dataset.points = flight.path.length / 4;
+    const [y0, y1, x0, x1] = bounds();
+    const k = Math.min(w / (y1 - y0), (h - 16) / (x1 - x0)); // one scale on both axes
+    const cy = (y0 + y1) / 2, cx = (x0 + x1) / 2;
+    const u = y => w / 2 + (y - cy) * k, v = x => (h - 16) / 2 - (x - cx) * k;
+    g.fillStyle = '#0e0f12';
+    g.fillRect(0, 0, w, h);
+    // The approach line, the target's box and the port window.
+    g.strokeStyle = '#555';
+    g.setLineDash([6, 4]);
+    g.beginPath(); g.moveTo(0, v(0)); g.lineTo(u(PORT_Y), v(0)); g.stroke();
+    g.setLineDash([]);
+    g.fillStyle = '#777';
+    g.fillRect(u(PORT_Y), v(BOX_X), 2 * BOX_Y * k, 2 * BOX_X * k);
+    g.fillStyle = '#e0b000';
+    g.fillRect(u(PORT_Y) - 1, v(WINDOW), Math.max(2, WINDOW * k), Math.max(2, 2 * WINDOW * k));
+    // The planet's side: below, along -x.
+    g.fillStyle = '#1d3d6e';
+    g.fillRect(0, h - 14, w, 14);
+    g.fillStyle = '#9cc3ff';
+    g.font = '11px sans-serif';
+    g.fillText('plan\u00e8te (vers \u2212x)', 6, h - 3);
+    g.fillText('y \u2192', w - 28, v(0) - 4);
+    const line = (pts, colour, dash) => {
+      g.strokeStyle = colour;
+      g.setLineDash(dash);
+      g.beginPath();
+      let pu = -1e9, pv = -1e9;
+      for (let i = 0; i < pts.length; i += 4) {
+        const a = u(pts[i + 2]), b = v(pts[i + 1]);
+        // A point within a pixel of the last one drawn adds nothing to see.
+        if (i && Math.abs(a - pu) < 1 && Math.abs(b - pv) < 1 && i < pts.length - 4) continue;
+        (i ? g.lineTo : g.moveTo).call(g, a, b);
+        pu = a, pv = b;
+      }
+      g.stroke();
+      g.setLineDash([]);
+    };
+    if (advice && advice.flight) line(advice.flight, '#bbbbbb', [5, 4]);
+    line(flight.path, '#6fd16f', []);
+    // The chaser and its velocity, one time unit of it.
+    const cu = u(s[Y]), cv = v(s[X]);
+    g.strokeStyle = g.fillStyle = '#ff6a5a';
+    g.beginPath(); g.arc(cu, cv, 3.5, 0, 2 * Math.PI); g.fill();
+    g.beginPath(); g.moveTo(cu, cv);
+    const tu = u(s[Y] + s[YP]), tv = v(s[X] + s[XP]), a = Math.atan2(tv - cv, tu - cu);
+    g.lineTo(tu, tv);
+    g.lineTo(tu - 6 * Math.cos(a - 0.4), tv - 6 * Math.sin(a - 0.4));
+    g.moveTo(tu, tv);
+    g.lineTo(tu - 6 * Math.cos(a + 0.4), tv - 6 * Math.sin(a + 0.4));
+    g.stroke();
+    drawStrip();
+  }
+
+  // z against time, once the flight has left the plane.
+  function drawStrip() {
+    const p = flight.path;
+    let zmax = 0;
+    for (let i = 0; i < p.length; i += 4) zmax = Math.max(zmax, Math.abs(p[i + 3]));
+    strip.hidden = zmax < 0.0005;
+    if (strip.hidden) return;
+    const g = strip.getContext('2d', CANVAS), w = strip.width, h = strip.height;
+    const t0 = p[0], t1 = Math.max(p[p.length - 4], t0 + 1);
+    g.fillStyle = '#0e0f12';
+    g.fillRect(0, 0, w, h);
+    g.strokeStyle = '#555';
+    g.beginPath(); g.moveTo(0, h / 2); g.lineTo(w, h / 2); g.stroke();
+    g.strokeStyle = '#6fd16f';
+    g.beginPath();
+    for (let i = 0; i < p.length; i += 4)
+      (i ? g.lineTo : g.moveTo).call(g, (p[i] - t0) / (t1 - t0) * w, h / 2 - p[i + 3] / (1.15 * zmax) * (h / 2));
+    g.stroke();
+    g.fillStyle = '#9cc3ff';
+    g.font = '11px sans-serif';
+    g.fillText('z selon le temps', 6, 12);
+  }
+
+  // ---- The advice ----
+
+  const WHY = {
+    arrime: 'Le chasseur est d\u00e9j\u00e0 arrim\u00e9 : appuyez sur k pour recommencer.',
+    collision: 'Le chasseur a heurt\u00e9 la cible : plus aucun plan, appuyez sur k pour recommencer.',
+    perdu: 'Le chasseur est perdu, trop loin de la cible : appuyez sur k pour recommencer.',
+    reserve: 'La r\u00e9serve est trop basse pour rejoindre le port d\u2019ici.',
+    aucun: 'Aucun plan ne m\u00e8ne au port depuis cet \u00e9tat.',
+  };
+
+  function ask(click) {
+    read();
+    const a = JSON.parse(Module.UTF8ToString(Module._deck_advise()));
+    adviceBox.textContent = '';
+    if (a.why) {
+      advice = null;
+      el(adviceBox, 'p', 'deck-why', WHY[a.why]);
+    } else {
+      a.done = a.steps.map(() => 0);
+      a.next = 0;
+      advice = a;
+      flight.advised = true;
+      el(adviceBox, 'p', 'deck-from', 'Conseil depuis (temps x y z xp yp zp r\u00e9serve) : ' + a.from);
+      const method = el(adviceBox, 'ol', 'deck-method');
+      for (const m of a.method) el(method, 'li', '', m);
+      const steps = el(adviceBox, 'ol', 'deck-steps');
+      a.items = a.steps.map(st => {
+        const li = el(steps, 'li', st.key == 'check' ? 'deck-check' : '');
+        el(li, 'pre', '', st.text.replace(/\n$/, ''));
+        li.due = el(li, 'span', 'deck-due');
+        if (st.key == 'check') li.table = el(li, 'div', 'deck-expect');
+        return li;
+      });
+      el(adviceBox, 'pre', 'deck-arrival', a.arrival.replace(/\n$/, ''));
+      showProgress();
+      draw();
+    }
+    // From the click to the advice shown, for the page's figures.
+    adviceBox.dataset.ms = (performance.now() - click.timeStamp).toFixed(1);
+  }
+
+  function el(parent, tag, cls, text) {
+    const e = parent.appendChild(document.createElement(tag));
+    if (cls) e.className = cls;
+    if (text !== undefined) e.textContent = text;
+    return e;
+  }
+
+  // A thruster press counts towards the first step of the group due that asks for that key.
+  function follow(key) {
+    const st = advice.steps;
+    skipChecks();
+    for (let i = advice.next; i < st.length && st[i].t <= st[advice.next].t + 1e-6; i++)
+      if (st[i].key == key && advice.done[i] < st[i].count) {
+        advice.done[i]++;
+        break;
+      }
+    while (advice.next < st.length && st[advice.next].key != 'check' &&
+           advice.done[advice.next] >= st[advice.next].count) advice.next++;
+  }
+
+  // A check not made by its time, as late as a person may be, is behind.
+  function skipChecks() {
+    const st = advice.steps;
+    while (advice.next < st.length && st[advice.next].key == 'check' && s[T] > st[advice.next].t + LATE_MAX)
+      advice.next++;
+  }
+
+  // The step due next, the time left before it, and at a check, the screen's values against the plan's.
+  function showProgress() {
+    skipChecks();
+    const st = advice.steps, t = s[T];
+    advice.items.forEach((li, i) => {
+      const current = i == advice.next;
+      if (current != (li.getAttribute('aria-current') == 'step')) {
+        if (current) li.setAttribute('aria-current', 'step');
+        else li.removeAttribute('aria-current');
+      }
+      li.classList.toggle('deck-done', i < advice.next);
+      const due = !current ? '' : st[i].t > t + 1e-6 ? 'dans ' + (st[i].t - t).toFixed(1) : 'maintenant';
+      if (li.due.textContent !== due) li.due.textContent = due;
+      if (li.table) showCheck(li.table, st[i], current && t >= st[i].t - 1e-9);
+    });
+  }
+
+  // The tolerance at a check: the planner lets a person come up to LATE_MAX late, so a position may
+  // be off by what its velocity covers in that time, plus the port window; a velocity by half of what
+  // one press gives; the reserve not at all.
+  function showCheck(box, step, now) {
+    if (!now) {
+      if (box.firstChild) box.textContent = '';
+      return;
+    }
+    const names = ['x', 'y', 'z', 'xp', 'yp', 'zp', 'reserve'], e = step.expect;
+    const live = [screen[4], screen[5], screen[6], screen[7], screen[8], screen[9], String(Math.max(0, s[PC]))];
+    let html = '<table><tr><th></th><th>pr\u00e9vu</th><th>\u00e9cran</th></tr>', off = false;
+    names.forEach((n, i) => {
+      const want = e[i + 1], got = Number(live[i]);
+      const tol = i < 3 ? WINDOW + Math.abs(e[i + 4]) * LATE_MAX : i < 6 ? advice.pulse / 2 : 0;
+      const bad = Math.abs(got - want) > tol + 1e-9;
+      off = off || bad;
+      html += '<tr' + (bad ? ' class="deck-off"' : '') + '><td>' + n + '</td><td>' +
+        (i < 6 ? want.toFixed(3) : want) + '</td><td>' + live[i] + '</td></tr>';
+    });
+    html += '</table><p>' + (off ? '\u00c9cart au-del\u00e0 de la tol\u00e9rance : m' : 'M') +
+      'ettez en pause (p) et redemandez \u00ab\u00a0Conseil\u00a0\u00bb.</p>';
+    if (box.innerHTML !== html) box.innerHTML = html;
+  }
+
+  // ---- The flight, kept ----
+
+  function save() {
+    read();
+    const lines = flight.lines.map(l => l.t + ' ' + l.key + ' ' + l.count + '\n').join('');
+    const p = flight.path, q = flight.lines.flatMap(l => [Number(l.t), KEYS.indexOf(l.key), l.count]);
+    const at = Module._malloc(8 * (p.length + q.length + 1));
+    Module.HEAPF64.set(p, at / 8);
+    Module.HEAPF64.set(q, at / 8 + p.length);
+    const svg = Module.UTF8ToString(Module._deck_picture(at, p.length / 4, at + 8 * p.length, q.length / 3,
+      flight.advised ? flight.since : Infinity));
+    Module._free(at);
+    download('vol.svg', svg, 'image/svg+xml');
+    download('vol-touches.txt', lines, 'text/plain');
+  }
+
+  function download(name, text, type) {
+    const a = document.createElement('a');
+    a.href = URL.createObjectURL(new Blob([text], {type: type}));
+    a.download = name;
+    a.click();
+    setTimeout(() => URL.revokeObjectURL(a.href), 1000);
+  }
+
+  $('deck-advise').addEventListener('click', e => { if (flight) ask(e); });
+  $('deck-save').addEventListener('click', () => { if (flight) save(); });
+  // The deck never keeps the keyboard: after any click on it, the keys fly the chaser again.
+  deck.addEventListener('click', () => canvas.focus());
+})();
