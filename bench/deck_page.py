@@ -71,8 +71,8 @@ def figures(page, shots):
 def main():
     site, shots = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
     os.makedirs(shots, exist_ok=True)
-    test_page.FLAGS[-1] = "--window-size=1300,1000"  # wide enough for the deck beside the square
-    test_page.run(site, [lambda page: figures(page, shots)])
+    test_page.CHROMIUM_FLAGS[-1] = "--window-size=1300,1000"  # wide enough for the deck beside the square
+    test_page.run(site, "chromium", [lambda page: figures(page, shots)])
     print("site: %d bytes" % sum(os.path.getsize(os.path.join(d, f)) for d, _, fs in os.walk(site) for f in fs))
 
 

@@ -1,5 +1,5 @@
-// The page's seam into the simulator: a scenario file checked by the program's own reader before the
-// page puts it in place, and the state the page reads. Nothing here writes the simulator's state.
+// The page's check of a scenario file by the program's own reader, before the page puts it in place.
+// Nothing here writes the simulator's state.
 #include <climits>
 #include <cmath>
 #include <emscripten/emscripten.h>
@@ -70,10 +70,5 @@ EMSCRIPTEN_KEEPALIVE int webScenarioCheck(const char* path) {
 
 EMSCRIPTEN_KEEPALIVE const char* webScenarioFault() {
     return fault;
-}
-
-// The chaser's velocity along one axis (0 x, 1 y, 2 z), as the telemetry shows it.
-EMSCRIPTEN_KEEPALIVE double webVelocity(int axis) {
-    return axis == 0 ? sim::Xp : axis == 1 ? sim::Yp : sim::Zp;
 }
 }
