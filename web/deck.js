@@ -51,9 +51,12 @@
   }
 
   // Right after a key or a menu entry: a reset leaves the chaser at the scenario's start with a full
-  // reserve and no integrator call made; one that finds the flight there already changes nothing.
+  // reserve and no integrator call made; one that finds the flight there already changes nothing, but
+  // one to another scenario starts elsewhere.
   function isReset() {
-    const moved = flight.calls > 0 || flight.lines.length > 0 || s[T] != flight.path[0];
+    const p = flight.path;
+    const moved = flight.calls > 0 || flight.lines.length > 0 || s[T] != p[0] || s[X] != p[1] || s[Y] != p[2] ||
+      s[Z] != p[3];
     return moved && s[IT_T] == 0 && s[PC] == s[PCMAX] && s[X] == s[X0] && s[Y] == s[X0 + 1] && s[Z] == s[X0 + 2] &&
       s[XP] == s[X0 + 3] && s[YP] == s[X0 + 4] && s[ZP] == s[X0 + 5];
   }
@@ -77,10 +80,9 @@
     if (!flight) return;
     read();
     if (kind == 'special' && THRUSTERS[code]) press(code);
-    else if ((kind == 'key' || kind == 'menu') && isReset()) {
+    else if ((kind == 'key' || kind == 'menu') && isReset())
       restart();
-      showWords();
-    }
+    if (kind != 'special') showWords(); // a scenario chosen, or an outcome undone
     refresh(true);
   })(Module.onInput);
 

@@ -542,6 +542,7 @@ def test_deck_advice(page):
     # one call every 2 frames at this pace.
     page.printed('open data file "data/cible.obj"')
     page.js("Module.chooseMenu([1, 5])")
+    assert page.js("return document.getElementById('deck-file').textContent") == "data/fo5.in"
     page.keys_now("S", "S", "S", "ArrowDown")
     start = float(page.deck()["temps"])
     page.wait(lambda: float(page.deck()["temps"]) > start + 1.5, timeout=60)
