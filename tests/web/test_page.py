@@ -457,6 +457,11 @@ def test_screens_and_touch(page):
         for part in ("h1", "#canvas", "#pad"):
             left, top, right, bottom = page.rect(part)
             assert left >= 0 and top >= 0 and right <= width and bottom <= height, (width, height, part)
+    # The deck beside the square from 1250 pixels across, below it under that.
+    for width, beside in ((1250, True), (1249, False)):
+        page.screen(width, 1000)
+        square, deck = page.rect("#canvas"), page.rect("#deck")
+        assert (deck[0] >= square[2] and deck[2] <= width if beside else deck[1] >= square[3]), (width, square, deck)
     # Under a finger, a tap on the arrow that brakes lowers the fuel bar by one press's step.
     full = fuel_top(page.shot())
     page.touch("#pad [aria-label*=arri]")
