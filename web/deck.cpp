@@ -20,7 +20,7 @@ namespace {
 // What deck_state fills, one slot each, in the order deck.js names them.
 double live[26];
 // The numbers the screen shows, as it shows them: temps, vitesse, distance, reserve, x, y, z, xp, yp, zp.
-char shown[256];
+std::string shown;
 
 std::string answer;     // the last text handed to the page, alive until the next call
 plan::Plan advice;      // the last plan that docks, for the saved picture
@@ -90,10 +90,8 @@ EMSCRIPTEN_KEEPALIVE const double* deck_state() {
     double* to = std::copy(std::begin(values), std::end(values), live);
     to = std::copy(std::begin(counts), std::end(counts), to);
     std::copy(std::begin(more), std::end(more), to);
-    const std::string text = screenNumbers();
-    text.copy(shown, sizeof shown - 1);
-    shown[std::min(text.size(), sizeof shown - 1)] = '\0';
-    live[25] = static_cast<double>(reinterpret_cast<uintptr_t>(shown));
+    shown = screenNumbers();
+    live[25] = static_cast<double>(reinterpret_cast<uintptr_t>(shown.c_str()));
     return live;
 }
 

@@ -13,7 +13,7 @@
 
   // The slots of deck_state's array.
   const T = 0, X = 1, Y = 2, Z = 3, XP = 4, YP = 5, ZP = 6, PC = 7, COLL = 8, IT = 9, SLOW = 10, PAUSE = 11,
-    IT_T = 12, P = 13, PX = 15, PY = 16, PZ = 17, PCMAX = 18, X0 = 19, SHOWN = 25;
+    IT_T = 12, PX = 15, PY = 16, PZ = 17, PCMAX = 18, X0 = 19, SHOWN = 25;
   // The thruster keys by GLUT's codes: the plan's name, and the thrust slot the press sets.
   const THRUSTERS = {100: ['Left', PX], 101: ['Up', PY], 102: ['Right', PX], 103: ['Down', PY],
                      104: ['PageUp', PZ], 105: ['PageDown', PZ]};
@@ -44,7 +44,7 @@
   // ---- The flight since the last reset ----
 
   function restart() {
-    flight = {path: [s[T], s[X], s[Y], s[Z]], calls: 0, lines: [], since: s[T], advised: false};
+    flight = {path: [s[T], s[X], s[Y], s[Z]], calls: 0, lines: [], advised: false};
     // Advice from before the reset is for another flight.
     advice = null;
     adviceBox.textContent = '';
@@ -344,7 +344,7 @@
     Module.HEAPF64.set(p, at / 8);
     Module.HEAPF64.set(q, at / 8 + p.length);
     const svg = Module.UTF8ToString(Module._deck_picture(at, p.length / 4, at + 8 * p.length, q.length / 3,
-      flight.advised ? flight.since : Infinity));
+      flight.advised ? flight.path[0] : Infinity));
     Module._free(at);
     download('vol.svg', svg, 'image/svg+xml');
     download('vol-touches.txt', lines, 'text/plain');

@@ -11,7 +11,7 @@ let browser = null;
 let page = null;
 
 const commands = {
-  async launch({width, height, prefs, touch}) {
+  async launch({width, height, prefs}) {
     browser = await puppeteer.launch({
       browser: 'firefox',
       protocol: 'webDriverBiDi',
@@ -20,7 +20,7 @@ const commands = {
       extraPrefsFirefox: prefs || {},
     });
     page = (await browser.pages())[0] || (await browser.newPage());
-    await page.setViewport({width, height, hasTouch: !!touch, isMobile: !!touch});
+    await page.setViewport({width, height});
     return (await browser.version());
   },
   async goto({url}) {

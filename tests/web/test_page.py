@@ -37,8 +37,8 @@ import harness  # noqa: E402  (the pixel helpers)
 from test_frame import HELP, MESSAGE, SCENE, TELEMETRY, at, blue, box, gold, hull, planet, red  # noqa: E402
 
 CHROMIUM_FLAGS = ["--headless=new", "--no-sandbox", "--use-angle=swiftshader", "--enable-unsafe-swiftshader",
-         "--disable-quic", "--no-first-run", "--disable-background-networking", "--disable-component-update",
-         "--disable-sync", "--window-size=1000,1400"]
+                  "--disable-quic", "--no-first-run", "--disable-background-networking", "--disable-component-update",
+                  "--disable-sync", "--window-size=1000,1400"]
 MINIBROWSER = "/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser"
 MAIN_MENU = harness.MAIN_MENU
 SCENARIOS = ["cas simple:     Omega=0.00, dans le plan, dans l'axe!",
@@ -59,13 +59,13 @@ SELENIUM_KEYS = {"ArrowUp": Keys.ARROW_UP, "ArrowDown": Keys.ARROW_DOWN, "ArrowL
 
 
 class Selenium:
-    """Chromium or WebKitGTK's MiniBrowser through Selenium: the few actions a person's need."""
+    """Chromium or WebKitGTK's MiniBrowser through Selenium: the few actions a person's hands make."""
 
-    def __init__(self, engine, webgl=True):
+    def __init__(self, engine):
         if engine == "chromium":
             options = webdriver.ChromeOptions()
             options.binary_location = "/usr/bin/chromium"
-            for flag in CHROMIUM_FLAGS + ([] if webgl else ["--disable-3d-apis"]):
+            for flag in CHROMIUM_FLAGS:
                 options.add_argument(flag)
             self.d = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
         else:
@@ -154,7 +154,8 @@ class Firefox:
 
 
 def browser(engine, webgl=True):
-    return Firefox(webgl) if engine == "firefox" else Selenium(engine, webgl)
+    """A browser of the engine; WebGL turned off is Firefox's alone (its webgl.disabled)."""
+    return Firefox(webgl) if engine == "firefox" else Selenium(engine)
 
 
 class Page:
