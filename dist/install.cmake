@@ -7,7 +7,9 @@
 #   PREFIX/share/rendezvous/data/                scenarios, models, help page
 #   PREFIX/share/applications/rendezvous.desktop menu entry
 #   PREFIX/share/icons/hicolor/scalable/apps/rendezvous.svg   icon (tools/make_icon.py)
-#   PREFIX/share/man/man6/rendezvous.6.gz        manual page
+#   PREFIX/share/man/man6/rendezvous.6.gz        manual page, in English (dist/rendezvous.6)
+#   PREFIX/share/man/LANG/man6/rendezvous.6.gz   its translation dist/rendezvous.LANG.6 (fr: French),
+#                                                which man shows to readers of that language
 include(GNUInstallDirs)
 
 set(RENDEZVOUS_DATA_DIR ${CMAKE_INSTALL_DATADIR}/rendezvous)
@@ -18,17 +20,31 @@ file(RELATIVE_PATH DATA_FROM_BIN ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_PR
 file(RELATIVE_PATH EXE_FROM_BIN ${CMAKE_INSTALL_FULL_BINDIR}
      ${CMAKE_INSTALL_PREFIX}/${RENDEZVOUS_EXE_DIR}/rendezvous)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/rendezvous.in ${CMAKE_BINARY_DIR}/dist/rendezvous @ONLY)
-configure_file(${CMAKE_CURRENT_LIST_DIR}/rendezvous.6 ${CMAKE_BINARY_DIR}/dist/rendezvous.6 @ONLY)
-
-# Debian ships manual pages compressed; man reads them either way. -n keeps the name and time out,
-# so the file is the same from one build to the next.
-add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/dist/rendezvous.6.gz
-                   COMMAND gzip -9nf ${CMAKE_BINARY_DIR}/dist/rendezvous.6 -c > ${CMAKE_BINARY_DIR}/dist/rendezvous.6.gz
-                   DEPENDS ${CMAKE_BINARY_DIR}/dist/rendezvous.6 VERBATIM)
-add_custom_target(manpage ALL DEPENDS ${CMAKE_BINARY_DIR}/dist/rendezvous.6.gz)
 
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
     GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+
+# The manual pages: rendezvous.6, in English, is the default; each rendezvous.LANG.6 beside it is a
+# translation, so another language is one more file. CMake fills in the version. Debian ships manual
+# pages compressed; man reads them either way. -n keeps the name and time out, so the file is the same
+# from one build to the next.
+file(GLOB MAN_TRANSLATIONS CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/rendezvous.*.6)
+set(MAN_PAGES "")
+foreach(source ${CMAKE_CURRENT_LIST_DIR}/rendezvous.6 ${MAN_TRANSLATIONS})
+  get_filename_component(name ${source} NAME)
+  if(name MATCHES "^rendezvous\\.([^.]+)\\.6$")
+    set(man_dir ${CMAKE_INSTALL_MANDIR}/${CMAKE_MATCH_1}/man6)
+  else()
+    set(man_dir ${CMAKE_INSTALL_MANDIR}/man6)
+  endif()
+  set(page ${CMAKE_BINARY_DIR}/dist/${name})
+  configure_file(${source} ${page} @ONLY)
+  add_custom_command(OUTPUT ${page}.gz COMMAND gzip -9nf ${page} -c > ${page}.gz DEPENDS ${page} VERBATIM)
+  list(APPEND MAN_PAGES ${page}.gz)
+  install(FILES ${page}.gz DESTINATION ${man_dir} RENAME rendezvous.6.gz)
+endforeach()
+add_custom_target(manpage ALL DEPENDS ${MAN_PAGES})
+
 install(TARGETS rendezvous RUNTIME DESTINATION ${RENDEZVOUS_EXE_DIR})
 install(TARGETS rendezvous-plan RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(PROGRAMS ${CMAKE_BINARY_DIR}/dist/rendezvous DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -36,7 +52,6 @@ install(DIRECTORY ${PROJECT_SOURCE_DIR}/data DESTINATION ${RENDEZVOUS_DATA_DIR})
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/rendezvous.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/rendezvous.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
-install(FILES ${CMAKE_BINARY_DIR}/dist/rendezvous.6.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
 
 # ---- The Debian package ----
 set(RENDEZVOUS_MAINTAINER "Rendez-vous developers <rendezvous@localhost>"

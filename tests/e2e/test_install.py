@@ -1,6 +1,7 @@
 """The program as installed: `cmake --install` into a staging tree, started from / as a desktop menu
-starts it, its menu entry and manual page; then the Debian package `make package` builds."""
+starts it, its menu entry and manual pages; then the Debian package `make package` builds."""
 import os
+import re
 import shutil
 import stat
 import subprocess
@@ -11,6 +12,9 @@ from test_frame import SCENE, drawn, hull
 from test_startup import FIRST_RESET
 
 STAGE = tempfile.mkdtemp()  # DESTDIR; the prefix is /usr, as in the package
+# The heading of the exit-status section of the manual page, by the language folder it is installed
+# in below share/man ("" for the English default).
+EXIT_STATUS = {"": "EXIT STATUS", "fr": "CODE DE RETOUR"}
 
 
 def files(root):
@@ -53,9 +57,18 @@ def test_installed_program_starts_anywhere(binary):
     assert os.path.join(STAGE, "usr/bin", keys["Exec"].split()[0]) == command, keys["Exec"]
     icons = [f for _, f in files(os.path.join(share, "icons/hicolor"))]
     assert [f for f in icons if os.path.splitext(os.path.basename(f))[0] == keys["Icon"]], icons
-    page = subprocess.run(["man", "--warnings", "-l", os.path.join(share, "man/man6/rendezvous.6.gz")],
-                          capture_output=True, text=True, env=dict(os.environ, MANWIDTH="80"))
-    assert page.returncode == 0 and not page.stderr and "EXIT STATUS" in page.stdout, page.stderr
+    # One manual page per language, read in a UTF-8 locale; its footer names the version CMake put in.
+    man = os.path.join(share, "man")
+    found = {f: re.fullmatch(r"(?:/([^/]+))?/man6/rendezvous\.6\.gz", f) for _, f in files(man)}
+    assert all(found.values()), found
+    pages = [(m.group(1) or "", f) for f, m in found.items()]
+    assert sorted(lang for lang, _ in pages) == sorted(EXIT_STATUS), pages
+    for lang, path in pages:
+        page = subprocess.run(["man", "--warnings", "-l", man + path], capture_output=True, text=True,
+                              env=dict(os.environ, MANWIDTH="80", LC_ALL="C.UTF-8"))
+        assert page.returncode == 0 and not page.stderr, (path, page.stderr)
+        footer = page.stdout.splitlines()[-1]
+        assert EXIT_STATUS[lang] in page.stdout and re.search(r"rendezvous \d", footer), page.stdout
 
 
 def test_package_holds_the_installed_tree(binary):
