@@ -1,8 +1,11 @@
 // rendezvous-plan: what to press, and when, to dock in a scenario of the simulator.
 //
-//   rendezvous-plan [--keys] [--from "TEMPS X Y Z XP YP ZP RESERVE"] [--svg PICTURE] FILE
+//   rendezvous-plan [--keys] [--from "TEMPS X Y Z XP YP ZP RESERVE"] [--svg PICTURE] [--lang CODE] FILE
 //
+// It speaks the language --lang names, or else the one the environment's locale names (LC_ALL,
+// LC_MESSAGES, LANG), French where none of those has a table; --keys prints the same in every language.
 // Status 0: the plan docks; 1: no plan docks from there; 2: a bad argument or an unreadable file.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -13,23 +16,20 @@
 
 namespace {
 
-const char* const kUsage =
-    "usage : rendezvous-plan [--keys] [--from \"TEMPS X Y Z XP YP ZP RESERVE\"] [--svg IMAGE] FICHIER\n"
-    "\n"
-    "Dit quelles touches presser, combien de fois et `a quel temps de l''ecran pour arrimer le chasseur\n"
-    "dans le sc'enario FICHIER (data/fo.in ... data/fo5.in), depuis son d'epart `a temps = 0.\n"
-    "\n"
-    "  --from \"...\"  depuis un moment du vol : les huit nombres que montre l''ecran (temps, x, y, z,\n"
-    "                xp, yp, zp, reserve), par exemple apr`es une pause ('p').\n"
-    "  --keys        le plan pour une machine, une ligne par 'etape : \"TEMPS TOUCHE NOMBRE\" (TOUCHE :\n"
-    "                Up, Down, Left, Right, PageUp, PageDown) ou \"TEMPS check\" (pause, relire l''ecran\n"
-    "                et redemander avec --from).\n"
-    "  --svg IMAGE   dessine aussi le plan dans le fichier SVG IMAGE : le vol dans le plan de l'orbite,\n"
-    "                hors du plan s'il en sort, chaque 'etape l`a o`u l''ecran montre son temps.\n"
-    "  --help        ce texte.\n";
+// The languages that --lang takes, as "fr, en".
+std::string languageList() {
+    std::string names;
+    for (const std::string& code : plan::languages())
+        names += (names.empty() ? "" : ", ") + code;
+    return names;
+}
 
-int bad(const char* what, const char* arg) {
-    std::fprintf(stderr, "rendezvous-plan : %s%s\n%s", what, arg, kUsage);
+std::string usage() {
+    return plan::tr("plan.usage", {languageList()});
+}
+
+int bad(const std::string& what) {
+    std::fprintf(stderr, "%s\n%s", plan::tr("plan.error", {what}).c_str(), usage().c_str());
     return 2;
 }
 
@@ -71,32 +71,44 @@ int main(int argc, char** argv) {
     const char* from = nullptr;
     const char* picture = nullptr;
     const char* file = nullptr;
+    // The language first, so that every message after it speaks it: --lang, or the environment's.
+    plan::setLanguage(plan::environmentLanguage());
+    for (int i = 1; i + 1 < argc; i++)
+        if (std::strcmp(argv[i], "--lang") == 0 && plan::setLanguage(argv[i + 1]))
+            break;
+    const std::string names = languageList();
     for (int i = 1; i < argc; i++) {
         if (std::strcmp(argv[i], "--help") == 0) {
-            std::fputs(kUsage, stdout);
+            std::fputs(usage().c_str(), stdout);
             return 0;
         } else if (std::strcmp(argv[i], "--keys") == 0) {
             keys = true;
+        } else if (std::strcmp(argv[i], "--lang") == 0) {
+            if (++i == argc)
+                return bad(plan::tr("plan.error.lang-missing", {names}));
+            const std::vector<std::string> all = plan::languages();
+            if (std::find(all.begin(), all.end(), argv[i]) == all.end())
+                return bad(plan::tr("plan.error.lang-unknown", {argv[i], names}));
         } else if (std::strcmp(argv[i], "--from") == 0) {
             if (++i == argc)
-                return bad("--from attend les huit nombres de l''ecran", "");
+                return bad(plan::tr("plan.error.from-missing"));
             from = argv[i];
         } else if (std::strcmp(argv[i], "--svg") == 0) {
             if (++i == argc)
-                return bad("--svg attend le fichier de l''image", "");
+                return bad(plan::tr("plan.error.svg-missing"));
             picture = argv[i];
         } else if (argv[i][0] == '-' && argv[i][1] != '\0') {
-            return bad("option inconnue : ", argv[i]);
+            return bad(plan::tr("plan.error.option", {argv[i]}));
         } else if (file) {
-            return bad("un seul fichier de sc'enario : ", argv[i]);
+            return bad(plan::tr("plan.error.one-file", {argv[i]}));
         } else {
             file = argv[i];
         }
     }
     if (!file)
-        return bad("il manque le fichier de sc'enario", "");
+        return bad(plan::tr("plan.error.no-file"));
     if (!readScenario(file))
-        return bad("sc'enario illisible ou incomplet : ", file);
+        return bad(plan::tr("plan.error.scenario", {file}));
 
     plan::Moment moment{0.0,
                         sim::para_phy.X0,
@@ -107,11 +119,11 @@ int main(int argc, char** argv) {
                         sim::para_phy.Zp0,
                         sim::pcmax};
     if (from && !plan::parseMoment(from, &moment))
-        return bad("--from attend huit nombres, comme l''ecran les montre : ", from);
+        return bad(plan::tr("plan.error.from", {from}));
 
     const plan::Plan p = plan::planFrom(sim::para_phy, moment);
     if (picture && !writeFile(picture, plan::svg(p, sim::para_phy, moment, file)))
-        return bad("impossible d''ecrire l''image : ", picture);
+        return bad(plan::tr("plan.error.write", {picture}));
     std::fputs(keys ? plan::keysText(p).c_str() : plan::describe(p, sim::para_phy, moment, file).c_str(),
                stdout);
     return p.outcome == 3 ? 0 : 1;

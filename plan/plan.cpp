@@ -723,47 +723,31 @@ bool holds(const sim::ParaPhy& sc, const Moment& from, const std::vector<Step>& 
 
 // ---- The plan in words ----
 
-// How the plan brings the chaser to the port, one sentence a leg.
+// How the plan brings the chaser to the port, one sentence a leg, in the language in use.
 std::vector<std::string> approach(const Flown& f, const Model& m) {
     std::vector<std::string> out;
-    char buf[160];
     for (size_t i = 0; i < f.legs.size() && i < f.gates.size(); i++) {
-        const Transfer& tr = f.legs[i];
+        const Transfer& leg = f.legs[i];
         std::string s;
-        const auto add = [&](const char* what) { s += s.empty() ? what : std::string(", et ") + what; };
-        if (tr.kx < 0)
-            add("fl`eche gauche : saut radial, le chasseur plonge vers la plan`ete et revient sur l'axe plus "
-                "pr`es de la cible");
-        if (tr.kx > 0)
-            add("fl`eche droite : saut radial, le chasseur monte et revient sur l'axe plus loin de la cible");
-        if (tr.ky < 0)
-            add(m.omega > 0.0
-                    ? "fl`eche arri`ere : le chasseur descend sous la cible, va plus vite qu'elle et "
-                      "la rattrape"
-                    : "fl`eche arri`ere : le chasseur ralentit");
-        if (tr.ky > 0)
-            add(m.omega > 0.0
-                    ? "fl`eche avant : le chasseur monte au-dessus de la cible, va moins vite qu'elle "
-                      "et se laisse rattraper"
-                    : "fl`eche avant : le chasseur acc'el`ere");
+        const auto add = [&](const char* key) { s = s.empty() ? tr(key) : tr("plan.method.and", {s, tr(key)}); };
+        if (leg.kx < 0)
+            add("plan.method.left");
+        if (leg.kx > 0)
+            add("plan.method.right");
+        if (leg.ky < 0)
+            add(m.omega > 0.0 ? "plan.method.down.orbit" : "plan.method.down");
+        if (leg.ky > 0)
+            add(m.omega > 0.0 ? "plan.method.up.orbit" : "plan.method.up");
         if (s.empty())
-            s = tr.gate > 0 ? "laisser aller" : "d'ej`a";
+            s = tr(leg.gate > 0 ? "plan.method.let-go" : "plan.method.already");
         s[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(s[0])));
-        std::snprintf(buf, sizeof buf,
-                      f.gates[i].stop ? " ; arr^et sur l'axe `a %.1f du port."
-                                      : " ; sur l'axe `a %.1f du port.",
-                      f.gates[i].d);
-        out.push_back(s + buf);
+        out.push_back(tr(f.gates[i].stop ? "plan.method.stop-at" : "plan.method.on-axis-at",
+                         {s, fmt("%.1f", f.gates[i].d)}));
     }
-    out.push_back(m.omega > 0.0 ? "Glissade le long de l'axe jusqu'au port, `a 0.03 `a 0.1 : l'orbite fait "
-                                  "monter le chasseur qui "
-                                  "avance (xp grandit de 2 Omega yp) ; une fl`eche gauche chaque fois que xp "
-                                  "d'epasse une demi-pression le garde sur l'axe."
-                                : "Approche jusqu'au port `a 0.1 au plus.");
+    out.push_back(tr(m.omega > 0.0 ? "plan.method.glide.orbit" : "plan.method.glide"));
     for (const Step& st : f.steps)
         if (st.key == PageUp || st.key == PageDown) {
-            out.push_back("PageUp, pageDown : quand le chasseur traverse le plan de l'orbite, arr^eter son "
-                          "oscillation de part et d'autre.");
+            out.push_back(tr("plan.method.out-of-plane"));
             break;
         }
     return out;

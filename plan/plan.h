@@ -6,6 +6,7 @@
 // the outcome rules, and puts every variable back before it returns. One thread, like sim.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -74,6 +75,20 @@ std::string arrivalText(const Plan& plan);            // describe's line of the 
 // The plan in French, as a person reads it beside the simulator's screen.
 std::string describe(const Plan& plan, const sim::ParaPhy& sc, const Moment& from, const std::string& file);
 std::string fmt(const char* format, ...) __attribute__((format(printf, 1, 2))); // printf to a string
+
+// ---- Words (words.cpp) ----
+// What the planner, the replay, the pictures and the page say comes from one table per language,
+// data/lang/<code>.txt, built in; the page's scripts read the same tables. French unless setLanguage
+// chose another; a word missing from a table is taken from the French one.
+using Words = std::map<std::string, std::string>;
+Words parseWords(const std::string& text, std::vector<std::string>* faults = nullptr); // a table's text
+const Words& wordsOf(const std::string& code); // the table built in for that language, or an empty one
+std::vector<std::string> languages();          // the codes of the tables built in, French first
+bool setLanguage(const std::string& code);     // false, and French, for a language without a table
+const std::string& language();                 // the code in use
+std::string environmentLanguage(); // what LC_ALL, LC_MESSAGES, LANG and LANGUAGE name, or French
+// The text of `key` in the language in use, with {1}, {2}... replaced by args.
+std::string tr(const char* key, const std::vector<std::string>& args = {});
 
 // ---- Picture (svg.cpp) ----
 // The plan as a self-contained SVG picture, in the help page's French: its flight in the orbital

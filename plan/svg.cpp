@@ -3,7 +3,7 @@
 // and, when the chaser leaves that plane, z against time. Each step is marked where the chaser is when
 // the screen shows the step's time; its label stands in a comb above the panel, tied to it by a thin
 // line, so that the many short steps of the glide stay readable. The text follows the help page:
-// accents, decimal commas, the arrows of the keys.
+// its language, its decimal separator, the arrows of the keys.
 #include "plan.h"
 
 #include <algorithm>
@@ -30,14 +30,16 @@ const char* const kAdvice = "#777"; // the advice's flight under a flight flown
 
 // ---- Words and numbers ----
 
-// A number as the help page writes it: a decimal comma and a true minus sign, never "-0".
+// A number as the help page writes it: the language's decimal separator and a true minus sign, never
+// "-0".
 std::string num(double v, int decimals) {
     std::string s = fmt("%.*f", decimals, v);
     if (s.find_first_not_of("-0.") == std::string::npos)
         s = fmt("%.*f", decimals, 0.0);
+    const std::string point = tr("number.decimal");
     std::string out;
     for (const char c : s)
-        out += c == '.' ? "," : c == '-' ? "\u2212" : std::string(1, c);
+        out += c == '.' ? point : c == '-' ? "\u2212" : std::string(1, c);
     return out;
 }
 
@@ -305,9 +307,10 @@ std::vector<Label> stepLabels(const Plan& plan, bool (*only)(Key)) {
     for (const Step& s : plan.steps) {
         if (!only(s.key))
             continue;
-        const std::string what = s.count > 1 ? fmt("%d \u00d7 %s", s.count, symbol(s.key)) : symbol(s.key);
+        const std::string what =
+            s.count > 1 ? tr("svg.presses", {std::to_string(s.count), symbol(s.key)}) : symbol(s.key);
         if (out.empty() || std::fabs(out.back().t - s.t) > 1e-6)
-            out.push_back({s.t, num(s.t, 2) + " : " + what});
+            out.push_back({s.t, tr("svg.label", {num(s.t, 2), what})});
         else
             out.back().text += ", " + what;
         out.back().check = out.back().check && s.key == Check;
@@ -398,30 +401,32 @@ Drawn planePanel(const Plan& plan, const std::vector<Sample>& flight, double top
     std::vector<Mark> marks;
     if (v.start)
         marks.push_back(
-            {flight.front().Y, flight.front().X, num(flight.front().t, 2) + " : d\u00e9part", Start});
+            {flight.front().Y, flight.front().X, tr("svg.label", {num(flight.front().t, 2), tr("svg.label.start")}),
+             Start});
     for (const Label& l : stepLabels(plan, [](Key) { return true; }))
         if (l.t >= v.stepsFrom - 1e-6 && l.t < v.stepsTo - 1e-6) {
             const Sample& s = at(flight, l.t);
             marks.push_back({s.Y, s.X, l.text, l.check ? Pause : Keys});
         }
     if (v.docking && plan.outcome == 3)
-        marks.push_back({flight.back().Y, flight.back().X, num(plan.arrival, 2) + " : arrimage", Docking});
+        marks.push_back({flight.back().Y, flight.back().X,
+                         tr("svg.label", {num(plan.arrival, 2), tr("svg.label.docking")}), Docking});
     f.x0 = kLeft, f.y0 = top + combHeight(marks) + 24 + f.h;
     for (Mark& m : marks)
         m.x = f.x(m.x), m.y = f.y(m.y);
 
     std::string out =
         text(kLeft, top + 14, v.title, " font-size=\"13\" font-weight=\"bold\" fill=\"#1a3a6b\"");
-    out += axes(f, "y : le long de l\u2019orbite", "x : radial, vers le haut");
+    out += axes(f, tr("svg.axis.y"), tr("svg.axis.x"));
     // The target's box, the port window and the approach line, which the glide holds.
     out += rect(f, {sim::kPortY, sim::kBoxY, -sim::kBoxX, sim::kBoxX}, " fill=\"#ccc\" stroke=\"#555\"");
     out += rect(f, {sim::kPortY, sim::kPortY + sim::kDockWindow, -sim::kDockWindow, sim::kDockWindow},
                 " fill=\"#e0b000\" stroke=\"#555\" stroke-width=\"0.5\"");
     if (f.a1 > 0.0)
-        out += text(f.x(0.0), f.y(sim::kBoxX) - 5, "cible",
+        out += text(f.x(0.0), f.y(sim::kBoxX) - 5, tr("svg.target"),
                     " font-size=\"11\" text-anchor=\"middle\" fill=\"#333\"");
     else
-        out += text(f.x(sim::kPortY) + 6, f.y(std::min(sim::kBoxX, f.b1)) + 14, "cible, port",
+        out += text(f.x(sim::kPortY) + 6, f.y(std::min(sim::kBoxX, f.b1)) + 14, tr("svg.target.port"),
                     " font-size=\"11\" fill=\"#333\"");
     out += fmt(
         "<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"#777\" stroke-dasharray=\"6,4\"/>\n",
@@ -477,9 +482,9 @@ Drawn zPanel(const Plan& plan, const std::vector<Sample>& flight, double top) {
     for (Mark& m : marks)
         m.x = f.x(m.x), m.y = f.y(m.y);
 
-    std::string out = text(kLeft, top + 14, "Hors du plan de l\u2019orbite : z selon le temps",
+    std::string out = text(kLeft, top + 14, tr("svg.panel.z"),
                            " font-size=\"13\" font-weight=\"bold\" fill=\"#1a3a6b\"");
-    out += axes(f, "temps", "z");
+    out += axes(f, tr("svg.axis.t"), tr("svg.axis.z"));
     out += fmt(
         "<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"#777\" stroke-dasharray=\"6,4\"/>\n",
         f.x0, f.y(0.0), f.x0 + f.w, f.y(0.0));
@@ -504,29 +509,29 @@ Drawn zPanel(const Plan& plan, const std::vector<Sample>& flight, double top) {
 // The key to the symbols, in one row.
 std::string legend(double x, double y, bool flown) {
     std::string out = "<g font-size=\"11\" fill=\"#333\">\n";
-    const auto swatch = [&](const char* colour, const char* what, const char* dash = "") {
+    const auto swatch = [&](const char* colour, const std::string& what, const char* dash = "") {
         out +=
             fmt("<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"%s\" stroke-width=\"2\"%s/>",
                 x, y - 4, x + 22, y - 4, colour, dash);
         out += text(x + 27, y, what);
         x += 33 + textWidth(what);
     };
-    const auto mark = [&](Kind kind, const char* what) {
+    const auto mark = [&](Kind kind, const std::string& what) {
         out += markShape({x + 6, y - 4, "", kind});
         out += text(x + 15, y, what);
         x += 24 + textWidth(what);
     };
     if (flown) {
-        swatch(kTransfer, "vol");
-        swatch(kAdvice, "conseil", " stroke-dasharray=\"4,3\"");
+        swatch(kTransfer, tr("svg.legend.flight"));
+        swatch(kAdvice, tr("svg.legend.advice"), " stroke-dasharray=\"4,3\"");
     } else {
-        swatch(kTransfer, "transfert");
-        swatch(kGlide, "glissade le long de l\u2019axe");
+        swatch(kTransfer, tr("svg.legend.transfer"));
+        swatch(kGlide, tr("svg.legend.glide"));
     }
-    mark(Start, "d\u00e9part");
-    mark(Keys, "touches (temps de l\u2019\u00e9cran : touches)");
-    mark(Pause, "pause ('p') : relire l\u2019\u00e9cran");
-    mark(Docking, "arrimage");
+    mark(Start, tr("svg.legend.start"));
+    mark(Keys, tr("svg.legend.keys"));
+    mark(Pause, tr("svg.legend.pause"));
+    mark(Docking, tr("svg.legend.docking"));
     return out + "</g>\n";
 }
 
@@ -546,34 +551,27 @@ std::string svg(const Plan& plan, const sim::ParaPhy& sc, const Moment& from, co
     std::string head;
     const char* const big = " font-size=\"17\" font-weight=\"bold\" fill=\"#1a3a6b\"";
     const char* const line = " font-size=\"13\" fill=\"#222\"";
-    head += text(kLeft - 40, 28, "Sc\u00e9nario " + file, big);
+    head += text(kLeft - 40, 28, tr("svg.scenario", {file}), big);
     head += text(kLeft - 40, 50,
-                 flown ? "Vol depuis le d\u00e9part, Omega = " + num(sc.Omega, 3) + "."
-                       : "Omega = " + num(sc.Omega, 3) + ", une pression donne " + num(plan.pulse, 3) +
-                             " de vitesse sur son axe.",
+                 flown ? tr("svg.flight", {num(sc.Omega, 3)}) : tr("svg.pulse", {num(sc.Omega, 3), num(plan.pulse, 3)}),
                  line);
     head += text(kLeft - 40, 70,
-                 "Depuis temps = " + num(from.t, 3) + " : x = " + num(from.X, 3) + " y = " + num(from.Y, 3) +
-                     " z = " + num(from.Z, 3) + ", xp = " + num(from.Xp, 3) + " yp = " + num(from.Yp, 3) +
-                     " zp = " + num(from.Zp, 3) + ", r\u00e9serve = " + std::to_string(from.reserve) + ".",
+                 tr("svg.from", {num(from.t, 3), num(from.X, 3), num(from.Y, 3), num(from.Z, 3), num(from.Xp, 3),
+                                 num(from.Yp, 3), num(from.Zp, 3), std::to_string(from.reserve)}),
                  line);
-    head += text(
-        kLeft - 40, 90,
-        flown ? record.outcome
-        : plan.outcome == 3
-            ? "Arrimage pr\u00e9vu vers temps = " + num(plan.arrival, 2) + ", \u00e0 la vitesse " +
-                  num(plan.speed, 3) + ", avec une r\u00e9serve de " + std::to_string(plan.reserve) + " (" +
-                  std::to_string(plan.presses) + " pressions)."
-            : std::string("Aucun plan trouv\u00e9 qui m\u00e8ne \u00e0 l\u2019arrimage depuis ce moment."),
-        line);
+    head += text(kLeft - 40, 90,
+                 flown                ? record.outcome
+                 : plan.outcome == 3 ? tr("svg.arrival", {num(plan.arrival, 2), num(plan.speed, 3),
+                                                          std::to_string(plan.reserve), std::to_string(plan.presses)})
+                                      : tr("svg.none"),
+                 line);
     head += legend(kLeft - 40, 116, flown);
 
     double y = 130;
     std::vector<Sample> drawn = flight; // what the panel of the whole plane holds
     drawn.insert(drawn.end(), record.advice.begin(), record.advice.end());
     View whole{
-        "Dans le plan de l\u2019orbite, vu de c\u00f4t\u00e9 (m\u00eame \u00e9chelle sur les deux axes ; la "
-        "plan\u00e8te est en bas)",
+        tr("svg.panel.plane"),
         around(drawn, flight.front().t,
                {sim::kPortY - 0.5, sim::kBoxY + 0.5, -sim::kBoxX - 0.3, sim::kBoxX + 0.3}),
         kPlaneMax, flight.front().t};
@@ -596,7 +594,7 @@ std::string svg(const Plan& plan, const sim::ParaPhy& sc, const Moment& from, co
     std::string body = plane.svg;
     if (zoom) {
         const View glideView{
-            "La glissade le long de l\u2019axe, agrandie (m\u00eame \u00e9chelle sur les deux axes)",
+            tr("svg.panel.glide"),
             near,
             kZoomMax,
             glide - kLateMax,
@@ -622,7 +620,7 @@ std::string svg(const Plan& plan, const sim::ParaPhy& sc, const Moment& from, co
                "%.0f\" font-family=\"sans-serif\">\n"
                "<title>%s</title>\n<rect width=\"100%%\" height=\"100%%\" fill=\"#fff\"/>\n",
                kWidth, y, kWidth, y,
-               esc((flown ? "rendezvous : vol, " : "rendezvous-plan : ") + file).c_str()) +
+               esc(tr(flown ? "svg.title.flight" : "svg.title.plan", {file})).c_str()) +
            head + body + "</svg>\n";
 }
 

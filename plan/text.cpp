@@ -1,7 +1,8 @@
-// The planner's words: the plan in French for a person, in lines for a machine, and the moment a
-// person types in from the screen.
+// The planner's text: the plan in words for a person, in the language in use, in lines for a machine,
+// and the moment a person types in from the screen.
 #include "plan.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -12,25 +13,15 @@ namespace plan {
 
 namespace {
 
-// The keys as the simulator's help names them.
-const char* frenchKey(Key key) {
-    switch (key) {
-    case Up:
-        return "fl`eche avant";
-    case Down:
-        return "fl`eche arri`ere";
-    case Left:
-        return "fl`eche gauche";
-    case Right:
-        return "fl`eche droite";
-    case PageUp:
-        return "pageUp";
-    case PageDown:
-        return "pageDown";
-    case Check:
-        break;
-    }
-    return "pause";
+// The keys as the simulator's help names them, in the language in use.
+std::string keyWords(Key key) {
+    return tr((std::string("plan.key.") + (key == Check ? "Check" : keyName(key))).c_str());
+}
+
+// Characters of UTF-8 text, as a terminal shows them: a letter of several bytes counts once.
+size_t shown(const std::string& s) {
+    return static_cast<size_t>(
+        std::count_if(s.begin(), s.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
 }
 
 // Text cut into lines of at most `width` characters at blanks, lines after the first indented.
@@ -39,7 +30,7 @@ std::string wrap(const std::string& text, size_t width, const std::string& inden
     std::istringstream words(text);
     std::string word;
     while (words >> word) {
-        if (!line.empty() && line.size() + 1 + word.size() > width) {
+        if (!line.empty() && shown(line) + 1 + shown(word) > width) {
             out += line + "\n";
             line = indent;
         }
@@ -49,8 +40,8 @@ std::string wrap(const std::string& text, size_t width, const std::string& inden
 }
 
 std::string state(const Moment& m) {
-    return fmt("x = %.3f y = %.3f z = %.3f, xp = %.3f yp = %.3f zp = %.3f, reserve = %d", m.X, m.Y, m.Z, m.Xp,
-               m.Yp, m.Zp, m.reserve);
+    return tr("plan.state", {fmt("%.3f", m.X), fmt("%.3f", m.Y), fmt("%.3f", m.Z), fmt("%.3f", m.Xp),
+                             fmt("%.3f", m.Yp), fmt("%.3f", m.Zp), std::to_string(m.reserve)});
 }
 
 } // namespace
@@ -117,39 +108,31 @@ std::string keysText(const Plan& plan) {
 }
 
 std::string stepText(const Step& s) {
+    const std::string when = fmt("%8.2f", s.t);
     if (s.key == Check)
-        return fmt("  temps >= %8.2f        pause ('p') : lire l''ecran et redemander avec --from\n", s.t) +
-               fmt("                           on devrait lire `a peu pr`es %s\n", state(s.expect).c_str());
-    return fmt("  temps >= %8.2f        %d x %s (%s)\n", s.t, s.count, frenchKey(s.key), keyName(s.key));
+        return tr("plan.check", {when}) + "\n" + tr("plan.check.expect", {state(s.expect)}) + "\n";
+    return tr("plan.step", {when, std::to_string(s.count), keyWords(s.key), keyName(s.key)}) + "\n";
 }
 
 std::string arrivalText(const Plan& plan) {
-    return fmt(
-        "Arrimage pr'evu vers temps = %.2f, `a la vitesse %.3f, avec une r'eserve de %d (%d pressions).\n",
-        plan.arrival, plan.speed, plan.reserve, plan.presses);
+    return tr("plan.arrival", {fmt("%.2f", plan.arrival), fmt("%.3f", plan.speed), std::to_string(plan.reserve),
+                               std::to_string(plan.presses)}) +
+           "\n";
 }
 
 std::string describe(const Plan& plan, const sim::ParaPhy& sc, const Moment& from, const std::string& file) {
     std::string out;
-    out += fmt("Sc'enario %s : Omega = %.3f, une pression donne %.3f de vitesse sur son axe.\n", file.c_str(),
-               sc.Omega, plan.pulse);
-    out += fmt("Depuis temps = %.3f : %s.\n\n", from.t, state(from).c_str());
-    if (plan.outcome != 3) {
-        out += "Aucun plan trouv'e qui m`ene `a l'arrimage depuis ce moment. Appuyer sur 'k' pour "
-               "recommencer.\n";
-        return out;
-    }
+    out += tr("plan.scenario", {file, fmt("%.3f", sc.Omega), fmt("%.3f", plan.pulse)}) + "\n";
+    out += tr("plan.from", {fmt("%.3f", from.t), state(from)}) + "\n\n";
+    if (plan.outcome != 3)
+        return out + tr("plan.none") + "\n";
     for (size_t i = 0; i < plan.method.size(); i++)
         out += wrap(fmt("%zu. %s", i + 1, plan.method[i].c_str()), 100, "   ");
-    out += "\n";
-    out += "Quand l''ecran montre      faire\n";
+    out += "\n" + tr("plan.table") + "\n";
     for (const Step& s : plan.steps)
         out += stepText(s);
     out += "\n" + arrivalText(plan);
-    out +=
-        fmt("Les pressions d'une m^eme ligne : une tous les 4 `a 6 pas de calcul, soit tous les 0.20 `a 0.30 "
-            "de temps.\nChaque ligne peut venir jusqu'`a %.1f de temps en retard.\n",
-            kLateMax);
+    out += tr("plan.pace", {fmt("%.1f", kLateMax)}) + "\n";
     return out;
 }
 

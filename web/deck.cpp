@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <emscripten/emscripten.h>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -78,6 +79,11 @@ const char* noPlan(const plan::Moment& from) {
 
 extern "C" {
 
+// The language of the advice and of the saved picture, as the page's switch chose it.
+EMSCRIPTEN_KEEPALIVE void deck_language(const char* code) {
+    plan::setLanguage(code);
+}
+
 // The live state, once a frame: fills the deck's array (t, X, Y, Z, Xp, Yp, Zp, pc, coll, it, slow,
 // pause, it_t, p, Omega, px, py, pz, pcmax, X0, Y0, Z0, Xp0, Yp0, Zp0, the screen's numbers' address)
 // and returns its address.
@@ -93,6 +99,28 @@ EMSCRIPTEN_KEEPALIVE const double* deck_state() {
     shown = screenNumbers();
     live[25] = static_cast<double>(reinterpret_cast<uintptr_t>(shown.c_str()));
     return live;
+}
+
+// The words of the screen that the deck explains, as JSON: the telemetry's names in the order drawn
+// ("names": ["temps", "vitesse", ...]), and the outcome messages of codes 1 to 4 ("outcomes").
+EMSCRIPTEN_KEEPALIVE const char* deck_screen() {
+    std::string names;
+    for (const std::string& line : telemetry(0, 0, 0, 0, 0, 0, 0, 0)) {
+        // A name is the word before a lone "=", or a word that ends in "=" ("xp=").
+        std::istringstream words(line);
+        std::string word, before;
+        while (words >> word) {
+            const std::string name = word == "=" ? before : word.back() == '=' ? word.substr(0, word.size() - 1) : "";
+            if (!name.empty())
+                names += (names.empty() ? "" : ",") + quote(name);
+            before = word;
+        }
+    }
+    std::string outcomes;
+    for (int code = 1; code <= 4; code++)
+        outcomes += (code > 1 ? "," : "") + quote(outcomeMessage(code));
+    answer = "{\"names\":[" + names + "],\"outcomes\":[" + outcomes + "]}";
+    return answer.c_str();
 }
 
 // The scenario file in use and the outcome's message, "" while under way: two lines.
@@ -167,12 +195,10 @@ EMSCRIPTEN_KEEPALIVE const char* deck_picture(const double* path, int n, const d
     flown.outcome = sim::coll;
     flown.arrival = n ? path[4 * (n - 1)] : 0.0;
     const double speed = std::sqrt(sim::Xp * sim::Xp + sim::Yp * sim::Yp + sim::Zp * sim::Zp);
-    static const char* const ends[] = {"Vol en cours", "Collision", "Arrimage trop rapide", "Arrimage",
-                                       "Perdu"};
+    const std::string end = plan::fmt("deck.end.%d", sim::coll >= 0 && sim::coll <= 4 ? sim::coll : 0);
     plan::Record record;
-    record.outcome = plan::fmt("%s \u00e0 temps = %.3f, \u00e0 la vitesse %.3f, avec une r\u00e9serve de %d.",
-                               ends[sim::coll >= 0 && sim::coll <= 4 ? sim::coll : 0], flown.arrival, speed,
-                               std::max(sim::pc, 0));
+    record.outcome = plan::tr("deck.picture.end", {plan::tr(end.c_str()), plan::fmt("%.3f", flown.arrival),
+                                                   plan::fmt("%.3f", speed), std::to_string(std::max(sim::pc, 0))});
     if (adviceAt >= since)
         record.advice = advice.flight;
     answer = plan::svg(flown, s, start, sim::nomfichier ? sim::nomfichier : "", record);

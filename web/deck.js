@@ -1,7 +1,8 @@
 // The flight deck beside the square: the live state, a picture of the orbital plane with the path
-// flown since the last reset, the planner's advice from the moment shown, and the flight saved as a
-// picture and as the keys pressed. It reads the program through web/deck.cpp only, hears of frames
-// and inputs through Module.onFrame and Module.onInput, and never writes the program's state.
+// flown since the last reset, the planner's advice from the moment shown, the flight saved as a
+// picture and as the keys pressed, and what the words of the simulator's screen mean. It reads the
+// program through web/deck.cpp only, hears of frames and inputs through Module.onFrame and
+// Module.onInput, and never writes the program's state. Its words are words.js's.
 (() => {
   'use strict';
   const deck = document.getElementById('deck');
@@ -110,10 +111,16 @@
 
   // ---- The live state ----
 
+  // The scenario's file and the outcome's message as the screen shows it, with, in a page that does
+  // not speak the simulator's French, what the message means.
   function showWords() {
     const [file, outcome] = Module.UTF8ToString(Module._deck_words()).split('\n');
     $('deck-file').textContent = file;
-    $('deck-outcome').textContent = outcome;
+    const box = $('deck-outcome');
+    box.replaceChildren();
+    if (!outcome) return;
+    el(box, 'span', '', outcome).lang = 'fr';
+    if (Words.lang != 'fr') el(box, 'span', 'deck-meaning', ' \u2014 ' + Words.t('screen.outcome.' + s[COLL]));
   }
 
   function refresh(now) {
@@ -169,8 +176,8 @@
     g.fillRect(0, h - 14, w, 14);
     g.fillStyle = '#9cc3ff';
     g.font = '11px sans-serif';
-    g.fillText('plan\u00e8te (vers \u2212x)', 6, h - 3);
-    g.fillText('y \u2192', w - 28, v(0) - 4);
+    g.fillText(Words.t('deck.planet'), 6, h - 3);
+    g.fillText(Words.t('deck.y-axis'), w - 28, v(0) - 4);
     const line = (pts, colour, dash) => {
       g.strokeStyle = colour;
       g.setLineDash(dash);
@@ -222,18 +229,10 @@
     g.stroke();
     g.fillStyle = '#9cc3ff';
     g.font = '11px sans-serif';
-    g.fillText('z selon le temps', 6, 12);
+    g.fillText(Words.t('deck.strip'), 6, 12);
   }
 
   // ---- The advice ----
-
-  const WHY = {
-    arrime: 'Le chasseur est d\u00e9j\u00e0 arrim\u00e9 : appuyez sur k pour recommencer.',
-    collision: 'Le chasseur a heurt\u00e9 la cible : plus aucun plan, appuyez sur k pour recommencer.',
-    perdu: 'Le chasseur est perdu, trop loin de la cible : appuyez sur k pour recommencer.',
-    reserve: 'La r\u00e9serve est trop basse pour rejoindre le port d\u2019ici.',
-    aucun: 'Aucun plan ne m\u00e8ne au port depuis cet \u00e9tat.',
-  };
 
   function ask(click) {
     read();
@@ -241,13 +240,14 @@
     adviceBox.textContent = '';
     if (a.why) {
       advice = null;
-      el(adviceBox, 'p', 'deck-why', WHY[a.why]);
+      el(adviceBox, 'p', 'deck-why', Words.t('deck.why.' + a.why));
     } else {
       a.done = a.steps.map(() => 0);
       a.next = 0;
       advice = a;
       flight.advised = true;
-      el(adviceBox, 'p', 'deck-from', 'Conseil depuis (temps x y z xp yp zp r\u00e9serve) : ' + a.from);
+      const from = el(adviceBox, 'p', 'deck-from', Words.t('deck.from') + ' ');
+      el(from, 'span', 'deck-moment', a.from);
       const method = el(adviceBox, 'ol', 'deck-method');
       for (const m of a.method) el(method, 'li', '', m);
       const steps = el(adviceBox, 'ol', 'deck-steps');
@@ -304,7 +304,7 @@
         else li.removeAttribute('aria-current');
       }
       li.classList.toggle('deck-done', i < advice.next);
-      const due = !current ? '' : st[i].t > t + 1e-6 ? 'dans ' + (st[i].t - t).toFixed(1) : 'maintenant';
+      const due = !current ? '' : st[i].t > t + 1e-6 ? Words.t('deck.due-in', (st[i].t - t).toFixed(1)) : Words.t('deck.due-now');
       if (li.due.textContent !== due) li.due.textContent = due;
       if (li.table) showCheck(li.table, st[i], current && t >= st[i].t - 1e-9);
     });
@@ -320,7 +320,7 @@
     }
     const names = ['x', 'y', 'z', 'xp', 'yp', 'zp', 'reserve'], e = step.expect;
     const live = [screen[4], screen[5], screen[6], screen[7], screen[8], screen[9], String(Math.max(0, s[PC]))];
-    let html = '<table><tr><th></th><th>pr\u00e9vu</th><th>\u00e9cran</th></tr>', off = false;
+    let html = `<table><tr><th></th><th>${Words.t('deck.expected')}</th><th>${Words.t('deck.shown')}</th></tr>`, off = false;
     names.forEach((n, i) => {
       const want = e[i + 1], got = Number(live[i]);
       const tol = i < 3 ? WINDOW + Math.abs(e[i + 4]) * LATE_MAX : i < 6 ? advice.pulse / 2 : 0;
@@ -329,8 +329,7 @@
       html += '<tr' + (bad ? ' class="deck-off"' : '') + '><td>' + n + '</td><td>' +
         (i < 6 ? want.toFixed(3) : want) + '</td><td>' + live[i] + '</td></tr>';
     });
-    html += '</table><p>' + (off ? '\u00c9cart au-del\u00e0 de la tol\u00e9rance : m' : 'M') +
-      'ettez en pause (p) et redemandez \u00ab\u00a0Conseil\u00a0\u00bb.</p>';
+    html += '</table><p>' + Words.t(off ? 'deck.check-off' : 'deck.check-ok') + '</p>';
     if (box.innerHTML !== html) box.innerHTML = html;
   }
 
@@ -357,6 +356,49 @@
     a.click();
     setTimeout(() => URL.revokeObjectURL(a.href), 1000);
   }
+
+  // ---- The words of the screen ----
+
+  // What the screen's words, messages and menu entries mean, each in the simulator's French first.
+  function glossary() {
+    const box = $('deck-glossary'), said = JSON.parse(Module.UTF8ToString(Module._deck_screen()));
+    box.replaceChildren();
+    const group = (title, items) => {
+      if (title) el(box, 'h3', '', Words.t(title));
+      const list = el(box, 'dl');
+      for (const [shown, meaning] of items) {
+        el(list, 'dt', '', shown).lang = 'fr';
+        el(list, 'dd', '', Words.t(meaning));
+      }
+    };
+    const n = said.names; // temps, vitesse, distance, reserve, then x y z and xp yp zp
+    group(null, [[n[0], 'screen.temps'], [n[1], 'screen.vitesse'], [n[2], 'screen.distance'], [n[3], 'screen.reserve'],
+                 [n.slice(4, 7).join(' '), 'screen.position'], [n.slice(7, 10).join(' '), 'screen.velocity']]);
+    group('screen.messages', said.outcomes.map((m, i) => [m, 'screen.outcome.' + (i + 1)]));
+    const menu = [];
+    for (const e of Module.menus()) {
+      if (!e.entries) {
+        menu.push([e.label, 'screen.menu.' + e.value]);
+        continue;
+      }
+      menu.push([e.label, 'screen.menu.submenu']);
+      e.entries.forEach(sub => menu.push([sub.label, 'screen.scenario.' + sub.value]));
+    }
+    group('screen.menu', menu);
+  }
+
+  // The advice and the saved picture come from the program's C++, in the page's language too.
+  function speak() {
+    Module.ccall('deck_language', null, ['string'], [Words.lang]);
+    glossary();
+  }
+  Module.postRun = [].concat(Module.postRun || [], speak);
+  Words.onChange(() => {
+    if (!flight) return;
+    speak();
+    read();
+    showWords();
+  });
 
   $('deck-advise').addEventListener('click', e => { if (flight) ask(e); });
   $('deck-save').addEventListener('click', () => { if (flight) save(); });

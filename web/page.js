@@ -1,11 +1,23 @@
-// The page's shell: the program's module (its canvas, its output in the console pane, the end of the
-// program), loaded before the program itself. The page's other concerns each have a file beside this
-// one; they reach the program only through the hooks and entry points that web.js puts on Module.
+// The page's shell: the line at its top, the program's module (its canvas, its output in the console
+// pane, the end of the program), loaded before the program itself. The page's other concerns each have
+// a file beside this one; they reach the program only through the hooks and entry points that web.js
+// puts on Module. The words are words.js's.
 var Module = (() => {
   'use strict';
   const pane = document.getElementById('console');
   const canvas = document.getElementById('canvas');
   const statusLine = document.getElementById('status');
+
+  // The line at the top, with its link to the help page of the page's language.
+  function heading() {
+    const help = document.createElement('a');
+    help.href = Words.t('page.help.file');
+    help.target = '_blank';
+    help.textContent = Words.t('page.help');
+    Words.around(document.getElementById('heading'), 'page.heading', help);
+  }
+  heading();
+  Words.onChange(heading);
 
   // The program's standard output and error, line by line, in the pane and in the browser's console.
   function show(line, isError) {
@@ -23,7 +35,11 @@ var Module = (() => {
     arguments: [],
     print: line => show(line, false),
     printErr: line => show(line, true),
-    setStatus: text => { statusLine.textContent = text; },
+    // The runtime's own progress lines are in English whatever the page speaks: the page says its own.
+    setStatus: text => { statusLine.textContent = text ? Words.t('page.loading') : ''; },
+    // `h` and the menu's help open the help page beside the program; the page opens the one in its
+    // language.
+    openPage: path => window.open(path == 'data/aide.html' ? Words.t('page.help.file') : path, '_blank'),
     onRuntimeInitialized: () => { statusLine.textContent = ''; canvas.focus(); },
     // Esc, Q or the menu's exit: the program has ended; the page offers a new start.
     onEnd: code => {
@@ -40,12 +56,12 @@ var Module = (() => {
     const kept = navigator.serviceWorker.controller;
     window.addEventListener('load', () => navigator.serviceWorker.register('sw.js'));
     navigator.serviceWorker.addEventListener('controllerchange', () => {
-      if (kept) statusLine.textContent = 'Une nouvelle version est pr\u00eate : elle s\u2019ouvrira au prochain chargement.';
+      if (kept) statusLine.textContent = Words.t('page.new-version');
     });
   }
   document.getElementById('again').addEventListener('click', () => location.reload());
   canvas.addEventListener('webglcontextlost', e => {
-    statusLine.textContent = 'Le contexte WebGL est perdu : rechargez la page.';
+    statusLine.textContent = Words.t('page.context-lost');
     e.preventDefault();
   });
 

@@ -9,7 +9,6 @@
   const FIRST = 'data/fo.in';          // what « Remise à zéro complète » comes back to
   const SCRATCH = '/tmp/scenario.in';  // where a file waits while the reader checks it
   const CONTROL = /[\x00-\x08\x0e-\x1f\x7f]/; // characters that no text file holds
-  const LINK = 'lien re\u00e7u';      // the source's name for a scenario carried by a link
   const name = document.getElementById('scenario-name');
   const message = document.getElementById('scenario-message');
   const share = document.getElementById('scenario-share');
@@ -21,13 +20,16 @@
     Module.postRun = [].concat(Module.postRun || [], resolve);
   });
 
-  function refuse(source, what) {
-    message.textContent = `${source} : sc\u00e9nario refus\u00e9, ${what}. ` +
-      'Le vol continue avec le sc\u00e9nario en cours.';
+  // The words' name for a scenario carried by a link, in the language shown when it is said.
+  const LINK = {};
+  const named = source => (source === LINK ? Words.t('scenario.by-link') : source);
+
+  function refuse(source, why, ...values) {
+    message.textContent = Words.t('scenario.refused', named(source), Words.t(why, ...values));
   }
 
-  // The program's reader on the text, its own messages kept out of the console pane: a French
-  // message for what it found wrong, or null.
+  // The program's reader on the text, its own messages kept out of the console pane: the words of what
+  // it found wrong, [key, values...], or null.
   function check(text) {
     Module.FS.writeFile(SCRATCH, text);
     const said = Module.hush = [];
@@ -36,16 +38,11 @@
     Module.FS.unlink(SCRATCH);
     const item = Module.ccall('webScenarioFault', 'string', [], []);
     // The reader's own message tells an item it did not find from one it could not read.
-    if (code == 1 && said.some(line => line.includes(`"${item}=" missing`)))
-      return `l\u2019\u00e9l\u00e9ment \u00ab ${item}= \u00bb manque ou est mal \u00e9crit`;
-    if (code == 1) return `la valeur de \u00ab ${item}= \u00bb n\u2019est pas un nombre fini`;
-    const range = {
-      2: 'la longueur d\u2019historique \u00ab nx= \u00bb est hors des bornes du programme',
-      3: 'le pas \u00ab dt= \u00bb n\u2019est pas positif',
-      4: 'le pas \u00ab dt= \u00bb est si petit qu\u2019un pas de calcul demanderait trop de sous-pas',
-      5: 'le pas \u00ab dt= \u00bb est plus long qu\u2019un pas de calcul : le temps ne s\u2019\u00e9coulerait plus',
-    };
-    return code ? range[code] : null;
+    if (code == 1 && said.some(line => line.includes(`"${item}=" missing`))) return ['scenario.missing', item];
+    if (code == 1) return ['scenario.not-finite', item];
+    const range = {2: 'scenario.nx-range', 3: 'scenario.dt-not-positive', 4: 'scenario.dt-too-small',
+                   5: 'scenario.dt-too-long'};
+    return code ? [range[code]] : null;
   }
 
   // Checks the bytes that `read` gives and, if the program takes them, makes them its first scenario.
@@ -55,9 +52,9 @@
     try {
       bytes = new Uint8Array(await read());
     } catch (e) {
-      return refuse(source, 'introuvable ou inaccessible');
+      return refuse(source, 'scenario.unreachable');
     }
-    if (bytes.length > MAX_BYTES) return refuse(source, 'plus de 64 Ko');
+    if (bytes.length > MAX_BYTES) return refuse(source, 'scenario.too-big');
     // UTF-8, or else the Windows Latin-1 of many a school's editor: the reader looks at ASCII only.
     let text;
     try {
@@ -65,16 +62,32 @@
     } catch (e) {
       text = new TextDecoder('windows-1252').decode(bytes);
     }
-    if (CONTROL.test(text)) return refuse(source, 'ce n\u2019est pas un fichier texte');
+    if (CONTROL.test(text)) return refuse(source, 'scenario.not-text');
     await running;
     const wrong = check(text);
-    if (wrong) return refuse(source, wrong);
+    if (wrong) return refuse(source, ...wrong);
     Module.FS.writeFile(FIRST, text);
     Module.chooseMenu([0]);
-    name.textContent = `Sc\u00e9nario en cours : ${source}`;
-    link.value = location.origin + location.pathname + '#scenario=' + encodeURIComponent(text);
+    current = source;
+    showCurrent();
+    shared = text;
+    showLink();
     share.hidden = false;
   }
+
+  let current = null; // the source of the scenario in use, once one came in
+  let shared = null;  // its text, for the link that carries it
+  function showCurrent() {
+    if (current !== null) name.textContent = Words.t('scenario.current', named(current));
+  }
+  // The link that carries the scenario, in the page's language.
+  function showLink() {
+    if (shared !== null) link.value = Words.link(location.pathname) + '#scenario=' + encodeURIComponent(shared);
+  }
+  Words.onChange(() => {
+    showCurrent();
+    showLink();
+  });
 
   async function fetched(url) {
     const response = await fetch(url);
@@ -91,7 +104,7 @@
     try {
       text = decodeURIComponent(carried[1]);
     } catch (e) {} // a link cut short or mangled on its way
-    if (text === null) refuse(LINK, 'le texte du lien est ab\u00eem\u00e9');
+    if (text === null) refuse(LINK, 'scenario.damaged-link');
     else load(LINK, () => new TextEncoder().encode(text));
   } else if (query.get('scenario')) {
     const url = query.get('scenario');
@@ -118,6 +131,6 @@
     } catch (e) {
       document.execCommand('copy'); // a browser that keeps the clipboard from scripts
     }
-    message.textContent = 'Lien copi\u00e9.';
+    message.textContent = Words.t('scenario.copied');
   });
 })();

@@ -6,8 +6,9 @@
 // names.
 //
 // The page's own code meets the program here only: Module.pressKey(name) and Module.chooseMenu(path)
-// act as a key and a menu click do, and the page's hooks Module.onInput(kind, code) and
-// Module.onFrame() hear of each input handed to the program and of each frame drawn.
+// act as a key and a menu click do, Module.menus() tells what the menu holds, and the page's hooks
+// Module.onInput(kind, code) and Module.onFrame() hear of each input handed to the program and of
+// each frame drawn; Module.openPage(path), when the page has it, opens the help page.
 
 mergeInto(LibraryManager.library, {
   $WEB__deps: ['$GLUT', '$callUserCallback'],
@@ -275,6 +276,16 @@ mergeInto(LibraryManager.library, {
     // The page's controls reach the program as the keys and the menu do, and only so.
     Module['pressKey'] = WEB.key;
     Module['chooseMenu'] = WEB.choose;
+    // What the menu on the right button holds, for the page to explain: [{label, value}] with
+    // {label, entries} for a submenu.
+    Module['menus'] = function() {
+      var entries = function(menu) {
+        return menu ? menu.entries.map(function(e) {
+          return e.sub ? {label: e.label, entries: entries(WEB.menus[e.sub])} : {label: e.label, value: e.value};
+        }) : [];
+      };
+      return entries(WEB.menus[WEB.attached[2]]);
+    };
     Browser.resizeListeners.push(function(width, height) {
       if (GLUT.reshapeFunc) {{{ makeDynCall('vii', 'GLUT.reshapeFunc') }}}(width, height);
     });
@@ -369,7 +380,9 @@ mergeInto(LibraryManager.library, {
   // ---- The help page (web/opener.cpp) ----
 
   webOpenTab: function(path) {
-    window.open(UTF8ToString(path), '_blank');
+    // The page may open another page in the place of this one (its help in its own language).
+    if (Module['openPage']) Module['openPage'](UTF8ToString(path));
+    else window.open(UTF8ToString(path), '_blank');
   },
 
   // ---- The GL emulation's entry points that web/gl.cpp draws through ----
