@@ -104,11 +104,13 @@ test: build build-asan build-fuzz web deps-browsers
 	$(SAN_ENV) ctest --test-dir build-asan --output-on-failure -j $(JOBS) -L unit
 	$(SAN_ENV) $(XVFB) ctest --test-dir build-asan --output-on-failure -L e2e
 
-# make figures: the planner's pictures of the help page (scenario 2) and of the README (scenario 5).
+# make figures: the planner's pictures of the help pages (scenario 2, in French and in English) and of
+# the README (scenario 5).
 # Written again by the planner itself, they cannot drift from the plans it prints.
 .PHONY: figures
 figures: build
 	./build/rendezvous-plan --svg data/plan-fo2.svg data/fo2.in >/dev/null
+	./build/rendezvous-plan --lang en --svg data/plan-fo2-en.svg data/fo2.in >/dev/null
 	./build/rendezvous-plan --svg docs/plan-fo5.svg data/fo5.in >/dev/null
 
 bench: build

@@ -10,6 +10,14 @@ extern int it;     // idle calls counted while running; kept below INT_MAX, cade
 extern double Omo; // orbital rate saved by 'o'; negative when nothing is saved
 
 // ---- Start-up and pacing (startup.cpp) ----
+// The right button's menus, in the order of their entries: the scenario submenu's labels (its values
+// are their places), and the main menu's, whose value -1 is the entry that opens the submenu.
+struct MenuEntry {
+    const char* label;
+    int value;
+};
+extern const char* const kScenarioMenu[6];
+extern const MenuEntry kMainMenu[9];
 void init(int* argc, char** argv);     // diagnostic line, banner, default scenario
 void GlutLoop(int* argc, char** argv); // GLUT, first reset, window, callbacks, menus; never returns
 void idleFunc(); // reaps finished openers; one integrator call every `slow` running idle calls

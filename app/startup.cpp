@@ -31,6 +31,27 @@ static const char* const kBanner[16] = {
     "------------------------------------------------------------------------\n",
 };
 
+const char* const kScenarioMenu[6] = {
+    "cas simple:     Omega=0.00, dans le plan, dans l'axe!",
+    "cas simple:     Omega=0.10, dans le plan, dans l'axe!",
+    "cas assez dur: Omega=0.25, dans le plan, dans l'axe!",
+    "cas assez dur: Omega=0.25, dans le plan, hors l'axe!",
+    "cas assez dur: Omega=0.25, dans le plan, hors l'axe!",
+    "cas dur  dur: Omega=0.25, hors du plan et de l'axe!",
+};
+
+const MenuEntry kMainMenu[9] = {
+    {"Remise `a z'ero compl`ete", 0},
+    {"cas initiaux ", -1},
+    {"[k] raz Kul en cours", 3},
+    {"[v] raz vue", 4},
+    {"[r] vue en rotation", 1},
+    {"[t]vue en translation", 2},
+    {"[l] vue du chasseur/vue paysage", 5},
+    {"[h] aide", 6},
+    {"[Esc] Exit", 7},
+};
+
 // The first reset found no scenario: the program was started outside the folder that holds its
 // data/, and the first frame will end it for want of the models. Say where it looked and how to start
 // it instead.
@@ -39,8 +60,8 @@ static void notInDataFolder() {
     const std::filesystem::path data = std::filesystem::absolute("data", ec);
     std::fprintf(
         stderr,
-        "Pas de donn'ees dans %s : le simulateur lit data/ dans le dossier courant.\n"
-        "Lancez-le depuis la racine du projet (make run), ou par la commande install'ee rendezvous.\n",
+        "Pas de données dans %s : le simulateur lit data/ dans le dossier courant.\n"
+        "Lancez-le depuis la racine du projet (make run), ou par la commande installée rendezvous.\n",
         ec ? "data" : data.c_str());
 }
 
@@ -72,22 +93,15 @@ void GlutLoop(int* argc, char** argv) {
     glutIdleFunc(idleFunc);
 
     const int scenarios = glutCreateMenu(M_menu_select);
-    glutAddMenuEntry("cas simple:     Omega=0.00, dans le plan, dans l'axe!", 0);
-    glutAddMenuEntry("cas simple:     Omega=0.10, dans le plan, dans l'axe!", 1);
-    glutAddMenuEntry("cas assez dur: Omega=0.25, dans le plan, dans l'axe!", 2);
-    glutAddMenuEntry("cas assez dur: Omega=0.25, dans le plan, hors l'axe!", 3);
-    glutAddMenuEntry("cas assez dur: Omega=0.25, dans le plan, hors l'axe!", 4);
-    glutAddMenuEntry("cas dur  dur: Omega=0.25, hors du plan et de l'axe!", 5);
+    for (int i = 0; i < 6; i++)
+        glutAddMenuEntry(kScenarioMenu[i], i);
     mainMenu = glutCreateMenu(setMain);
-    glutAddMenuEntry("Remise `a z'ero compl`ete", 0);
-    glutAddSubMenu("cas initiaux ", scenarios);
-    glutAddMenuEntry("[k] raz Kul en cours", 3);
-    glutAddMenuEntry("[v] raz vue", 4);
-    glutAddMenuEntry("[r] vue en rotation", 1);
-    glutAddMenuEntry("[t]vue en translation", 2);
-    glutAddMenuEntry("[l] vue du chasseur/vue paysage", 5);
-    glutAddMenuEntry("[h] aide", 6);
-    glutAddMenuEntry("[Esc] Exit", 7);
+    for (const MenuEntry& e : kMainMenu) {
+        if (e.value < 0)
+            glutAddSubMenu(e.label, scenarios);
+        else
+            glutAddMenuEntry(e.label, e.value);
+    }
     glutSetMenu(mainMenu); // the right button opens the main menu, the submenu opens from it
     glutAttachMenu(GLUT_RIGHT_BUTTON);
     glutMainLoop();

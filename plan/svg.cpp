@@ -400,9 +400,8 @@ Drawn planePanel(const Plan& plan, const std::vector<Sample>& flight, double top
     // Marks in world units first: the panel's place depends on the height of their comb.
     std::vector<Mark> marks;
     if (v.start)
-        marks.push_back(
-            {flight.front().Y, flight.front().X, tr("svg.label", {num(flight.front().t, 2), tr("svg.label.start")}),
-             Start});
+        marks.push_back({flight.front().Y, flight.front().X,
+                         tr("svg.label", {num(flight.front().t, 2), tr("svg.label.start")}), Start});
     for (const Label& l : stepLabels(plan, [](Key) { return true; }))
         if (l.t >= v.stepsFrom - 1e-6 && l.t < v.stepsTo - 1e-6) {
             const Sample& s = at(flight, l.t);
@@ -482,8 +481,8 @@ Drawn zPanel(const Plan& plan, const std::vector<Sample>& flight, double top) {
     for (Mark& m : marks)
         m.x = f.x(m.x), m.y = f.y(m.y);
 
-    std::string out = text(kLeft, top + 14, tr("svg.panel.z"),
-                           " font-size=\"13\" font-weight=\"bold\" fill=\"#1a3a6b\"");
+    std::string out =
+        text(kLeft, top + 14, tr("svg.panel.z"), " font-size=\"13\" font-weight=\"bold\" fill=\"#1a3a6b\"");
     out += axes(f, tr("svg.axis.t"), tr("svg.axis.z"));
     out += fmt(
         "<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"#777\" stroke-dasharray=\"6,4\"/>\n",
@@ -553,28 +552,30 @@ std::string svg(const Plan& plan, const sim::ParaPhy& sc, const Moment& from, co
     const char* const line = " font-size=\"13\" fill=\"#222\"";
     head += text(kLeft - 40, 28, tr("svg.scenario", {file}), big);
     head += text(kLeft - 40, 50,
-                 flown ? tr("svg.flight", {num(sc.Omega, 3)}) : tr("svg.pulse", {num(sc.Omega, 3), num(plan.pulse, 3)}),
+                 flown ? tr("svg.flight", {num(sc.Omega, 3)})
+                       : tr("svg.pulse", {num(sc.Omega, 3), num(plan.pulse, 3)}),
                  line);
-    head += text(kLeft - 40, 70,
-                 tr("svg.from", {num(from.t, 3), num(from.X, 3), num(from.Y, 3), num(from.Z, 3), num(from.Xp, 3),
-                                 num(from.Yp, 3), num(from.Zp, 3), std::to_string(from.reserve)}),
-                 line);
+    head +=
+        text(kLeft - 40, 70,
+             tr("svg.from", {num(from.t, 3), num(from.X, 3), num(from.Y, 3), num(from.Z, 3), num(from.Xp, 3),
+                             num(from.Yp, 3), num(from.Zp, 3), std::to_string(from.reserve)}),
+             line);
     head += text(kLeft - 40, 90,
-                 flown                ? record.outcome
-                 : plan.outcome == 3 ? tr("svg.arrival", {num(plan.arrival, 2), num(plan.speed, 3),
-                                                          std::to_string(plan.reserve), std::to_string(plan.presses)})
-                                      : tr("svg.none"),
+                 flown ? record.outcome
+                 : plan.outcome == 3
+                     ? tr("svg.arrival", {num(plan.arrival, 2), num(plan.speed, 3),
+                                          std::to_string(plan.reserve), std::to_string(plan.presses)})
+                     : tr("svg.none"),
                  line);
     head += legend(kLeft - 40, 116, flown);
 
     double y = 130;
     std::vector<Sample> drawn = flight; // what the panel of the whole plane holds
     drawn.insert(drawn.end(), record.advice.begin(), record.advice.end());
-    View whole{
-        tr("svg.panel.plane"),
-        around(drawn, flight.front().t,
-               {sim::kPortY - 0.5, sim::kBoxY + 0.5, -sim::kBoxX - 0.3, sim::kBoxX + 0.3}),
-        kPlaneMax, flight.front().t};
+    View whole{tr("svg.panel.plane"),
+               around(drawn, flight.front().t,
+                      {sim::kPortY - 0.5, sim::kBoxY + 0.5, -sim::kBoxX - 0.3, sim::kBoxX + 0.3}),
+               kPlaneMax, flight.front().t};
     whole.dashed = &record.advice;
     // The glide's teeth are hundredths: when the whole flight is drawn too small for them, the glide
     // has a panel of its own, and its steps are named there. Those that start it come up to
@@ -593,16 +594,15 @@ std::string svg(const Plan& plan, const sim::ParaPhy& sc, const Moment& from, co
     y += plane.height;
     std::string body = plane.svg;
     if (zoom) {
-        const View glideView{
-            tr("svg.panel.glide"),
-            near,
-            kZoomMax,
-            glide - kLateMax,
-            glide - kLateMax,
-            1e300,
-            false,
-            true,
-            nullptr};
+        const View glideView{tr("svg.panel.glide"),
+                             near,
+                             kZoomMax,
+                             glide - kLateMax,
+                             glide - kLateMax,
+                             1e300,
+                             false,
+                             true,
+                             nullptr};
         const Drawn g = planePanel(plan, flight, y, glideView);
         body += g.svg;
         y += g.height;
@@ -619,8 +619,7 @@ std::string svg(const Plan& plan, const sim::ParaPhy& sc, const Moment& from, co
                "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%.0f\" height=\"%.0f\" viewBox=\"0 0 %.0f "
                "%.0f\" font-family=\"sans-serif\">\n"
                "<title>%s</title>\n<rect width=\"100%%\" height=\"100%%\" fill=\"#fff\"/>\n",
-               kWidth, y, kWidth, y,
-               esc(tr(flown ? "svg.title.flight" : "svg.title.plan", {file})).c_str()) +
+               kWidth, y, kWidth, y, esc(tr(flown ? "svg.title.flight" : "svg.title.plan", {file})).c_str()) +
            head + body + "</svg>\n";
 }
 

@@ -20,8 +20,8 @@ std::string keyWords(Key key) {
 
 // Characters of UTF-8 text, as a terminal shows them: a letter of several bytes counts once.
 size_t shown(const std::string& s) {
-    return static_cast<size_t>(
-        std::count_if(s.begin(), s.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+    return static_cast<size_t>(std::count_if(
+        s.begin(), s.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
 }
 
 // Text cut into lines of at most `width` characters at blanks, lines after the first indented.
@@ -115,8 +115,8 @@ std::string stepText(const Step& s) {
 }
 
 std::string arrivalText(const Plan& plan) {
-    return tr("plan.arrival", {fmt("%.2f", plan.arrival), fmt("%.3f", plan.speed), std::to_string(plan.reserve),
-                               std::to_string(plan.presses)}) +
+    return tr("plan.arrival", {fmt("%.2f", plan.arrival), fmt("%.3f", plan.speed),
+                               std::to_string(plan.reserve), std::to_string(plan.presses)}) +
            "\n";
 }
 

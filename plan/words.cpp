@@ -97,7 +97,8 @@ Words parseWords(const std::string& text, std::vector<std::string>* faults) {
             key.pop_back();
         if (!validKey(key) || out.count(key)) {
             if (faults)
-                faults->push_back(fmt("line %zu: %s", number, key.empty() ? "no \"key = text\"" : key.c_str()));
+                faults->push_back(
+                    fmt("line %zu: %s", number, key.empty() ? "no \"key = text\"" : key.c_str()));
             continue;
         }
         std::string value = line.substr(eq + 1);

@@ -110,7 +110,9 @@ EMSCRIPTEN_KEEPALIVE const char* deck_screen() {
         std::istringstream words(line);
         std::string word, before;
         while (words >> word) {
-            const std::string name = word == "=" ? before : word.back() == '=' ? word.substr(0, word.size() - 1) : "";
+            const std::string name = word == "="          ? before
+                                     : word.back() == '=' ? word.substr(0, word.size() - 1)
+                                                          : "";
             if (!name.empty())
                 names += (names.empty() ? "" : ",") + quote(name);
             before = word;
@@ -197,8 +199,9 @@ EMSCRIPTEN_KEEPALIVE const char* deck_picture(const double* path, int n, const d
     const double speed = std::sqrt(sim::Xp * sim::Xp + sim::Yp * sim::Yp + sim::Zp * sim::Zp);
     const std::string end = plan::fmt("deck.end.%d", sim::coll >= 0 && sim::coll <= 4 ? sim::coll : 0);
     plan::Record record;
-    record.outcome = plan::tr("deck.picture.end", {plan::tr(end.c_str()), plan::fmt("%.3f", flown.arrival),
-                                                   plan::fmt("%.3f", speed), std::to_string(std::max(sim::pc, 0))});
+    record.outcome =
+        plan::tr("deck.picture.end", {plan::tr(end.c_str()), plan::fmt("%.3f", flown.arrival),
+                                      plan::fmt("%.3f", speed), std::to_string(std::max(sim::pc, 0))});
     if (adviceAt >= since)
         record.advice = advice.flight;
     answer = plan::svg(flown, s, start, sim::nomfichier ? sim::nomfichier : "", record);

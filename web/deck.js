@@ -393,11 +393,15 @@
     glossary();
   }
   Module.postRun = [].concat(Module.postRun || [], speak);
+  // Advice shown in the other language is asked again in this one when the person wants it.
   Words.onChange(() => {
     if (!flight) return;
     speak();
     read();
     showWords();
+    advice = null;
+    adviceBox.textContent = '';
+    draw();
   });
 
   $('deck-advise').addEventListener('click', e => { if (flight) ask(e); });

@@ -137,6 +137,7 @@ var Words = (() => {
     t, around, apply, link, set,
     get lang() { return lang; },
     languages: codes,
+    table: code => ({...tables[code]}),
     onChange: f => listeners.push(f),
   };
 })();

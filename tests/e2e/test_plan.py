@@ -265,6 +265,28 @@ def test_planner_refuses_bad_arguments(binary):
     assert out.returncode == 0 and "--from" in out.stdout, out
 
 
+def test_planner_speaks_its_reader_s_language(binary):
+    """--lang en and an English locale give the same English plan; a French locale, or none that names a
+    language it speaks, the French one with its real letters; LC_ALL before LANG; --keys the same in all."""
+    planner = os.path.join(os.path.dirname(os.path.abspath(binary)), "rendezvous-plan")
+    bare = {k: v for k, v in os.environ.items() if k not in ("LANG", "LC_ALL", "LC_MESSAGES", "LANGUAGE")}
+
+    def plan(args, **env):
+        out = subprocess.run([planner] + args + ["data/fo3.in"], capture_output=True, text=True, env=dict(bare, **env))
+        assert out.returncode == 0, (args, env, out.stderr)
+        return out.stdout
+
+    english, french = plan(["--lang", "en"]), plan([], LANG="fr_FR.UTF-8")
+    assert english != french and english.isascii() and not french.isascii(), (english, french)
+    assert not re.search(r"`[aeiou]|''", french), french
+    assert plan([], LANG="en_GB.UTF-8") == plan([], LC_MESSAGES="en_US.UTF-8", LANG="fr_FR.UTF-8") == english
+    assert plan([], LC_ALL="fr_FR.UTF-8", LANG="en_GB.UTF-8") == plan([]) == plan([], LANG="de_DE.UTF-8") == french
+    assert plan(["--lang", "fr"], LANG="en_GB.UTF-8") == french
+    assert plan(["--keys", "--lang", "en"]) == plan(["--keys"], LANG="fr_FR.UTF-8")
+    usage = subprocess.run([planner, "--lang", "xx", "data/fo3.in"], capture_output=True, text=True, env=bare)
+    assert usage.returncode == 2 and "xx" in usage.stderr and "fr, en" in usage.stderr, usage.stderr
+
+
 SYMBOLS = {"Up": "\u2191", "Down": "\u2193", "Left": "\u2190", "Right": "\u2192", "PageUp": "PageUp",
            "PageDown": "PageDown", "check": "pause"}
 
@@ -284,6 +306,10 @@ def test_planner_draws_its_plan(binary):
         if args == ["data/fo2.in"]:
             with open(picture, "rb") as new, open("data/plan-fo2.svg", "rb") as page:
                 assert new.read() == page.read(), "data/plan-fo2.svg is not the planner's picture: make figures"
+            english = picture + ".en.svg"
+            subprocess.run([planner, "--lang", "en", "--svg", english] + args, check=True, capture_output=True)
+            with open(english, "rb") as new, open("data/plan-fo2-en.svg", "rb") as page:
+                assert new.read() == page.read(), "data/plan-fo2-en.svg is not the planner's picture: make figures"
         svg = ET.parse(picture).getroot()
         ns = {"s": "http://www.w3.org/2000/svg"}
         # The flight is drawn in world units (y, x), under transforms of equal scales.
@@ -309,4 +335,5 @@ def test_planner_draws_its_plan(binary):
 
 
 if __name__ == "__main__":
-    harness.main([test_planner_refuses_bad_arguments, test_planner_draws_its_plan, test_fly_scenario_1_by_the_plan])
+    harness.main([test_planner_refuses_bad_arguments, test_planner_speaks_its_reader_s_language,
+                  test_planner_draws_its_plan, test_fly_scenario_1_by_the_plan])
