@@ -76,6 +76,25 @@ std::string arrivalText(const Plan& plan);            // describe's line of the 
 std::string describe(const Plan& plan, const sim::ParaPhy& sc, const Moment& from, const std::string& file);
 std::string fmt(const char* format, ...) __attribute__((format(printf, 1, 2))); // printf to a string
 
+// ---- Own starts and the score (start.cpp) ----
+// A name as the derivation of a start reads it: small letters without their marks, words apart by one
+// blank, "Nom, Prénom" turned into "prénom nom"; "Élise  DUPONT", "dupont, elise" are "elise dupont".
+std::string normalName(const std::string& name);
+constexpr int kOwnStartTries = 32; // draws before a code word and a name give up for the scenario's own start
+struct OwnStart {
+    sim::ParaPhy scenario; // the scenario with the student's start
+    int draw = -1;   // which draw it is, from 0; -1 when none docked and the scenario's own start stands
+    int advised = 0; // the reserve the planner's plan from it uses
+};
+// The start of the student `name` in the teacher's scenario `sc`, spread up to `spread` on X and Y (and Z
+// where the scenario leaves the orbital plane) in whole thousandths, drawn from `code` and the name: the
+// first draw from which the planner docks.
+OwnStart ownStart(const sim::ParaPhy& sc, double spread, const std::string& code, const std::string& name);
+// The one score of a flight, out of 100: 60 for a docking and 40 for its economy, the reserve `used`
+// against `advised`, what the planner's plan from the same start uses (0 when there is none); docked too
+// fast 20, a collision 10, lost or under way 0.
+int score(int outcome, int used, int advised);
+
 // ---- Words (words.cpp) ----
 // What the planner, the replay, the pictures and the page say comes from one table per language,
 // data/lang/<code>.txt, built in; the page's scripts read the same tables. French unless setLanguage

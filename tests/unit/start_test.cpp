@@ -1,0 +1,97 @@
+// Own starts: a name read the same however a person or a platform writes it, a start drawn the same
+// on every machine, within the spread, from which the planner docks; and the one score.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <set>
+
+#include "plan.h"
+
+namespace {
+
+sim::ParaPhy scenario(double Z0) {
+    sim::ParaPhy s;
+    s.dt = 0.005, s.nx = 100, s.trois = 3, s.Omega = 0.25, s.Y0 = -10, s.Z0 = Z0, s.p = 1;
+    return s;
+}
+
+} // namespace
+
+TEST(OwnStart, NamesReadAlikeHoweverWritten) {
+    const struct {
+        const char* written;
+        const char* read;
+    } cases[] = {
+        {"Élise Dupont", "elise dupont"},
+        {"  ÉLISE   DUPONT ", "elise dupont"},
+        {"Dupont, Élise", "elise dupont"},
+        {"DUPONT,elise", "elise dupont"},
+        {"Jean-Noël L'Hôte", "jean noel l hote"},
+        {"Zoë Œuvray-Ærø", "zoe oeuvray aero"},
+        {"Łukasz Żółć", "lukasz zolc"},
+        {"Ĳsbrand Ğül", "ijsbrand gul"},
+        {"", ""},
+        {"\xff\xfe bad", "bad"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(plan::normalName(c.written), c.read) << c.written;
+}
+
+TEST(OwnStart, DrawnTheSameWithinTheSpreadAndDockable) {
+    for (const double Z0 : {0.0, 0.8}) {
+        const sim::ParaPhy sc = scenario(Z0);
+        std::set<std::pair<double, double>> starts;
+        for (const char* name : {"Élise Dupont", "Paul Martin", "Ana Silva", "Li Wei", "Sam Okafor"}) {
+            const plan::OwnStart a = plan::ownStart(sc, 2.0, "orbite", name);
+            ASSERT_GE(a.draw, 0) << name;
+            // The same from the platform's way of writing the name, and again: bit for bit.
+            const std::string n = name;
+            const std::string platform = n.substr(n.find(' ') + 1) + ", " + n.substr(0, n.find(' '));
+            const plan::OwnStart b = plan::ownStart(sc, 2.0, "orbite", platform);
+            EXPECT_EQ(std::memcmp(&a.scenario, &b.scenario, sizeof a.scenario), 0) << name;
+            for (const auto& [moved, from] : {std::pair{a.scenario.X0, sc.X0}, {a.scenario.Y0, sc.Y0}}) {
+                EXPECT_LE(std::fabs(moved - from), 2.0 + 1e-12);
+                EXPECT_EQ(std::round(moved * 1000.0) / 1000.0, moved) << "not a whole thousandth";
+            }
+            EXPECT_EQ(a.scenario.Z0 == sc.Z0, Z0 == 0.0)
+                << "an in-plane start left the plane, or not the other";
+            EXPECT_EQ(a.scenario.Xp0, sc.Xp0);
+            const plan::Plan p = plan::planFrom(
+                a.scenario, {0, a.scenario.X0, a.scenario.Y0, a.scenario.Z0, 0, 0, 0, sim::pcmax});
+            EXPECT_EQ(p.outcome, 3);
+            EXPECT_EQ(a.advised, sim::pcmax - p.reserve);
+            starts.insert({a.scenario.X0, a.scenario.Y0});
+        }
+        EXPECT_EQ(starts.size(), 5u) << "names drew the same start";
+        // Another code word, another class: other starts.
+        EXPECT_NE(plan::ownStart(sc, 2.0, "soleil", "Paul Martin").scenario.Y0,
+                  plan::ownStart(sc, 2.0, "orbite", "Paul Martin").scenario.Y0);
+    }
+    // No spread: the scenario's own start.
+    const plan::OwnStart still = plan::ownStart(scenario(0), 0.0, "orbite", "Paul Martin");
+    EXPECT_EQ(still.draw, 0);
+    EXPECT_EQ(still.scenario.Y0, -10.0);
+}
+
+// Links sent to a class and flight files kept by a platform hold a start by its code word and name:
+// the draw must not change from one build to the next.
+TEST(OwnStart, KeepsTheDrawOfLinksAlreadySent) {
+    const plan::OwnStart a = plan::ownStart(scenario(0), 2.0, "orbite", "Élise Dupont");
+    EXPECT_EQ(a.draw, 0);
+    EXPECT_EQ(a.scenario.X0, 1.02);
+    EXPECT_EQ(a.scenario.Y0, -9.513);
+}
+
+TEST(Score, DockingFirstThenEconomy) {
+    const struct {
+        int outcome, used, advised, score;
+    } cases[] = {
+        {3, 15, 15, 100}, {3, 10, 15, 100}, {3, 30, 15, 80}, {3, 100, 15, 66}, {3, 40, 0, 84},
+        {2, 10, 15, 20},  {1, 10, 15, 10},  {4, 10, 15, 0},  {0, 0, 15, 0},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(plan::score(c.outcome, c.used, c.advised), c.score) << c.outcome << " " << c.used;
+    // Docked too fast is not docking: below the least docking.
+    EXPECT_LT(plan::score(2, 0, 15), plan::score(3, 1000, 15));
+}
