@@ -25,6 +25,8 @@ JOBS ?= $(shell nproc)
 PREFIX ?= /usr/local
 # -noreset: Xvfb would otherwise reset, refusing connections, each time its last client leaves.
 XVFB := xvfb-run -a -s "-screen 0 1280x1024x24 -noreset"
+# The same from display N up: lanes that start together each look from a number of their own.
+XVFB_ON = xvfb-run -a -n $(1) -s "-screen 0 1280x1024x24 -noreset"
 
 .PHONY: all deps deps-web deps-browsers web serve build build-asan build-fuzz run install package check test bench clean fuzz fuzz-short fuzz-replay \
         fuzz-corpus
@@ -94,15 +96,29 @@ check: build
 	clang-format --dry-run --Werror $$(git ls-files '*.cpp' '*.h')
 	$(XVFB) ctest --test-dir build --output-on-failure -j $(JOBS) -L 'unit|gl'
 
-# The fuzzers run first so that ctest's summary closes the output.
+# The fuzzers first, alone, since they take both cores; then the tests in two lanes side by side, each
+# under an X display of its own and writing its own log: much of their time is waiting on real-time
+# flights and browsers, so the lanes share the two cores well. Only one lane runs ctest, so that no two
+# ctest runs share a build folder. The logs are shown whole at the end, each lane's verdict last.
+LANES := lane-chromium lane-rest
+.PHONY: $(LANES)
 test: build build-asan build-fuzz web deps-browsers
 	$(MAKE) --no-print-directory fuzz-replay
 	$(MAKE) --no-print-directory fuzz-short
-	$(XVFB) ctest --test-dir build --output-on-failure -j $(JOBS) -LE 'e2e|web'
-	$(XVFB) ctest --test-dir build --output-on-failure -L web
-	$(XVFB) ctest --test-dir build --output-on-failure -L e2e
-	$(SAN_ENV) ctest --test-dir build-asan --output-on-failure -j $(JOBS) -L unit
-	$(SAN_ENV) $(XVFB) ctest --test-dir build-asan --output-on-failure -L e2e
+	@rm -f build/lane-*.log build/lane-*.verdict
+	@$(MAKE) --no-print-directory -k -j 2 $(LANES); status=$$?; \
+	  for l in $(LANES); do echo "======== $$l"; cat build/$$l.log; done; cat build/lane-*.verdict; exit $$status
+
+# Runs the commands after the lane's name into its log, and its verdict into another.
+LANE = run() { name=$$1; shift; if ( "$$@" ) >build/$$name.log 2>&1; then echo "$$name: passed" >build/$$name.verdict; \
+       else echo "$$name: FAILED" >build/$$name.verdict; exit 1; fi; }; run
+# The page's tests in Chromium: those that ctest lists as web.chromium, run here without ctest.
+lane-chromium:
+	@$(LANE) $@ $(call XVFB_ON,95) /usr/bin/python3 tests/web/test_page.py build-web/site chromium
+lane-rest:
+	@$(LANE) $@ sh -c '$(call XVFB_ON,91) ctest --test-dir build --output-on-failure -j $(JOBS) -E "web.chromium" && \
+	  $(SAN_ENV) ctest --test-dir build-asan --output-on-failure -j $(JOBS) -L unit && \
+	  $(SAN_ENV) $(call XVFB_ON,91) ctest --test-dir build-asan --output-on-failure -L e2e'
 
 # make figures: the planner's pictures of the help pages (scenario 2, in French and in English) and of
 # the README (scenario 5).
