@@ -1,6 +1,7 @@
 // The deck's seam: what the page's deck (deck.js) reads of the program, and the planner run for it.
-// It reads sim's and app's state and never writes it; the planner borrows sim's state and puts it all
-// back before it returns. Everything runs on the page's one thread, between frames or inside the
+// It reads sim's and app's state and never writes it but for the record's name and scenario lines,
+// which are the page's; the planner and the record's replay hold sim's state and put it all back
+// before they return. Everything runs on the page's one thread, between frames or inside the
 // page's hooks.
 #include <algorithm>
 #include <cmath>
@@ -19,7 +20,7 @@
 namespace {
 
 // What deck_state fills, one slot each, in the order deck.js names them.
-double live[26];
+double live[30];
 // The numbers the screen shows, as it shows them: temps, vitesse, distance, reserve, x, y, z, xp, yp, zp.
 std::string shown;
 
@@ -85,8 +86,8 @@ EMSCRIPTEN_KEEPALIVE void deck_language(const char* code) {
 }
 
 // The live state, once a frame: fills the deck's array (t, X, Y, Z, Xp, Yp, Zp, pc, coll, it, slow,
-// pause, it_t, p, Omega, px, py, pz, pcmax, X0, Y0, Z0, Xp0, Yp0, Zp0, the screen's numbers' address)
-// and returns its address.
+// pause, it_t, p, Omega, px, py, pz, pcmax, X0, Y0, Z0, Xp0, Yp0, Zp0, the screen's numbers' address,
+// the record's calls, events, start time and start reserve) and returns its address.
 EMSCRIPTEN_KEEPALIVE const double* deck_state() {
     const sim::ParaPhy& s = sim::para_phy;
     const int counts[] = {sim::pc, sim::coll, it, sim::slow, sim::pause, sim::it_t};
@@ -98,6 +99,12 @@ EMSCRIPTEN_KEEPALIVE const double* deck_state() {
     std::copy(std::begin(more), std::end(more), to);
     shown = screenNumbers();
     live[25] = static_cast<double>(reinterpret_cast<uintptr_t>(shown.c_str()));
+    // The core's record: its calls, its events, and the time of its reset, by which the deck tells a
+    // new run from the one it draws.
+    live[26] = static_cast<double>(sim::calls);
+    live[27] = static_cast<double>(sim::vol.events.size());
+    live[28] = sim::vol.t0;
+    live[29] = sim::vol.reserve;
     return live;
 }
 
@@ -179,29 +186,51 @@ EMSCRIPTEN_KEEPALIVE const char* deck_advise() {
     return answer.c_str();
 }
 
-// The flight since the last reset as a picture in the planner's style: `path` holds t, X, Y, Z of
-// each point (n of them), `presses` t, key (plan::Key), count of each line (m of them); the advice
-// last asked is drawn dashed when it was asked at or after `since`.
-EMSCRIPTEN_KEEPALIVE const char* deck_picture(const double* path, int n, const double* presses, int m,
-                                              double since) {
+// The path of the run since the last reset, from the core's record replayed: t, X, Y, Z of the start
+// and after each call, at most about `most` points (every k-th call, the last one kept).
+EMSCRIPTEN_KEEPALIVE const char* deck_path(int most) {
+    std::vector<sim::VolPoint> path;
+    sim::replayVol(sim::vol, sim::calls, &path);
+    const size_t every = most > 0 && path.size() > static_cast<size_t>(most) ? path.size() / most + 1 : 1;
+    answer = "[";
+    for (size_t i = 0; i < path.size(); i++)
+        if (i % every == 0 || i + 1 == path.size())
+            answer += plan::fmt("%s%.17g,%.17g,%.17g,%.17g", answer.size() > 1 ? "," : "", path[i].t, path[i].X,
+                                path[i].Y, path[i].Z);
+    answer += "]";
+    return answer.c_str();
+}
+
+// The run since the last reset as its flight file: the core's record, with the pilot's name and the
+// scenario's source as the page knows them, and the end where the flight stands.
+EMSCRIPTEN_KEEPALIVE const char* deck_flight(const char* name, const char* scenario) {
+    sim::vol.name = name;
+    sim::vol.scenario = scenario;
+    answer = sim::writeVol(sim::vol, sim::volEnd());
+    return answer.c_str();
+}
+
+// The run since the last reset as a picture in the planner's style: the path flown, from the core's
+// record replayed, each press at the time the screen showed; the advice last asked is drawn dashed when
+// it was asked at or after `since`.
+EMSCRIPTEN_KEEPALIVE const char* deck_picture(double since) {
+    std::vector<sim::VolPoint> path;
+    const sim::VolEnd end = sim::replayVol(sim::vol, sim::calls, &path);
     plan::Plan flown;
-    for (int i = 0; i < n; i++)
-        flown.flight.push_back({path[4 * i], path[4 * i + 1], path[4 * i + 2], path[4 * i + 3]});
-    for (int i = 0; i < m; i++)
-        flown.steps.push_back({presses[3 * i],
-                               static_cast<plan::Key>(presses[3 * i + 1]),
-                               static_cast<int>(presses[3 * i + 2]),
-                               {}});
-    const sim::ParaPhy& s = sim::para_phy;
-    const plan::Moment start{n ? path[0] : 0.0, s.X0, s.Y0, s.Z0, s.Xp0, s.Yp0, s.Zp0, sim::pcmax};
-    flown.outcome = sim::coll;
-    flown.arrival = n ? path[4 * (n - 1)] : 0.0;
-    const double speed = std::sqrt(sim::Xp * sim::Xp + sim::Yp * sim::Yp + sim::Zp * sim::Zp);
-    const std::string end = plan::fmt("deck.end.%d", sim::coll >= 0 && sim::coll <= 4 ? sim::coll : 0);
+    for (const sim::VolPoint& p : path)
+        flown.flight.push_back({p.t, p.X, p.Y, p.Z});
+    for (const sim::VolEvent& e : sim::vol.events)
+        if (e.kind >= sim::Up && e.kind <= sim::PageDown)
+            flown.steps.push_back({std::round(e.t * 1000.0) / 1000.0, static_cast<plan::Key>(e.kind), e.count, {}});
+    const sim::ParaPhy& s = sim::vol.head;
+    const plan::Moment start{sim::vol.t0, s.X0, s.Y0, s.Z0, s.Xp0, s.Yp0, s.Zp0, sim::vol.reserve};
+    flown.outcome = end.coll;
+    flown.arrival = end.t;
+    const double speed = std::sqrt(end.Xp * end.Xp + end.Yp * end.Yp + end.Zp * end.Zp);
+    const std::string how = plan::fmt("deck.end.%d", end.coll >= 0 && end.coll <= 4 ? end.coll : 0);
     plan::Record record;
-    record.outcome =
-        plan::tr("deck.picture.end", {plan::tr(end.c_str()), plan::fmt("%.3f", flown.arrival),
-                                      plan::fmt("%.3f", speed), std::to_string(std::max(sim::pc, 0))});
+    record.outcome = plan::tr("deck.picture.end", {plan::tr(how.c_str()), plan::fmt("%.3f", end.t),
+                                                   plan::fmt("%.3f", speed), std::to_string(end.reserve)});
     if (adviceAt >= since)
         record.advice = advice.flight;
     answer = plan::svg(flown, s, start, sim::nomfichier ? sim::nomfichier : "", record);

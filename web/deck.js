@@ -13,76 +13,79 @@
   const $ = id => document.getElementById(id);
 
   // The slots of deck_state's array.
-  const T = 0, X = 1, Y = 2, Z = 3, XP = 4, YP = 5, ZP = 6, PC = 7, COLL = 8, IT = 9, SLOW = 10, PAUSE = 11,
-    IT_T = 12, PX = 15, PY = 16, PZ = 17, PCMAX = 18, X0 = 19, SHOWN = 25;
+  const T = 0, X = 1, Y = 2, Z = 3, XP = 4, YP = 5, ZP = 6, PC = 7, COLL = 8, PX = 15, PY = 16, PZ = 17, SHOWN = 25,
+    CALLS = 26, EVENTS = 27, T0 = 28, SLOTS = 30;
   // The thruster keys by GLUT's codes: the plan's name, and the thrust slot the press sets.
   const THRUSTERS = {100: ['Left', PX], 101: ['Up', PY], 102: ['Right', PX], 103: ['Down', PY],
                      104: ['PageUp', PZ], 105: ['PageDown', PZ]};
-  const KEYS = ['Up', 'Down', 'Left', 'Right', 'PageUp', 'PageDown']; // as plan::Key numbers them
   // The box, the port and its window, as the outcome rules place them.
   const BOX_X = 0.4, BOX_Y = 1.5, PORT_Y = -1.5, WINDOW = 0.1;
   // A person may come to a step up to this late (the planner's own allowance).
   const LATE_MAX = 0.5;
   const REDRAW_MS = 80; // the picture at most this often: above 10 a second, far below the frame rate
+  const PATH_MOST = 5000; // points of a path taken whole from the record, at most
   // Small pictures drawn in software: cheaper than a GPU's canvas where the GPU is itself software.
   const CANVAS = {willReadFrequently: true};
+  const NAME = 'rendezvous.name'; // where the browser keeps the pilot's name
 
   let view = null;   // Float64Array over the seam's array
   let s = null;      // the state read this frame
-  let lastIt = null; // the idle counter at the last frame
-  let flight = null; // since the last reset: {path: [t, X, Y, Z, ...], calls, lines: [{t, key, count, call}]}
+  let flight = null; // the run since the last reset as drawn: {path: [t, X, Y, Z, ...], calls, events, t0}
   let advice = null; // the advice shown: the seam's answer, plus done[] and next
+  let ghost = null;  // a flight kept to race: {path: [t, X, Y, Z, ...], name}
   let drawn = 0;     // when the picture was last drawn, ms
   let screen = [];   // the screen's numbers: temps, vitesse, distance, reserve, x, y, z, xp, yp, zp
 
   function read() {
     const at = Module._deck_state();
-    if (!view || view.buffer !== Module.HEAPF64.buffer) view = new Float64Array(Module.HEAPF64.buffer, at, 26);
+    if (!view || view.buffer !== Module.HEAPF64.buffer) view = new Float64Array(Module.HEAPF64.buffer, at, SLOTS);
     s = view;
     screen = Module.UTF8ToString(s[SHOWN]).split(' ');
   }
 
-  // ---- The flight since the last reset ----
+  // ---- The run since the last reset: the core's record, read ----
 
   function restart() {
-    flight = {path: [s[T], s[X], s[Y], s[Z]], calls: 0, lines: [], advised: false};
+    flight = {path: [s[T], s[X], s[Y], s[Z]], calls: s[CALLS], events: s[EVENTS], t0: s[T0], advised: false};
+    if (s[CALLS] > 0) flight.path = JSON.parse(Module.UTF8ToString(Module._deck_path(PATH_MOST)));
     // Advice from before the reset is for another flight.
     advice = null;
     adviceBox.textContent = '';
   }
 
-  // Right after a key or a menu entry: a reset leaves the chaser at the scenario's start with a full
-  // reserve and no integrator call made; one that finds the flight there already changes nothing, but
-  // one to another scenario starts elsewhere.
+  // A new run: the record holds fewer calls or events than the one drawn, or starts at another time or
+  // another place.
   function isReset() {
     const p = flight.path;
-    const moved = flight.calls > 0 || flight.lines.length > 0 || s[T] != p[0] || s[X] != p[1] || s[Y] != p[2] ||
-      s[Z] != p[3];
-    return moved && s[IT_T] == 0 && s[PC] == s[PCMAX] && s[X] == s[X0] && s[Y] == s[X0 + 1] && s[Z] == s[X0 + 2] &&
-      s[XP] == s[X0 + 3] && s[YP] == s[X0 + 4] && s[ZP] == s[X0 + 5];
+    return s[CALLS] < flight.calls || s[EVENTS] < flight.events || s[T0] != flight.t0 ||
+      (s[CALLS] == 0 && (s[X] != p[1] || s[Y] != p[2] || s[Z] != p[3]));
   }
 
-  function press(code) {
-    const [key, slot] = THRUSTERS[code];
-    // A press that found the reserve empty gave no thrust, and is no press.
-    if (s[slot] == 0) return;
-    const call = flight.calls + 1, last = flight.lines[flight.lines.length - 1];
-    if (last && last.key == key && last.call + 1 == call) {
-      last.count++;
-      last.call = call;
+  // The path follows the record's calls: one more point a call, or, after many calls at once, the
+  // whole path again from the record. A chaser at rest against the target adds nothing.
+  function followCalls() {
+    if (s[CALLS] == flight.calls) return;
+    if (s[CALLS] == flight.calls + 1) {
+      if (!flight.ended) flight.path.push(s[T], s[X], s[Y], s[Z]);
     } else {
-      flight.lines.push({t: screen[0], key: key, count: 1, call: call});
+      flight.path = JSON.parse(Module.UTF8ToString(Module._deck_path(PATH_MOST)));
     }
-    if (advice && advice.steps) follow(key);
+    flight.calls = s[CALLS];
+    if (s[COLL] != 0 && s[COLL] != 4 && !flight.ended) {
+      flight.ended = true;
+      showWords();
+    }
   }
 
   Module.onInput = (prev => (kind, code) => {
     if (prev) prev(kind, code);
     if (!flight) return;
     read();
-    if (kind == 'special' && THRUSTERS[code]) press(code);
-    else if ((kind == 'key' || kind == 'menu') && isReset())
-      restart();
+    if (isReset()) restart();
+    // A press that found the reserve empty gave no thrust, and follows no step.
+    if (kind == 'special' && THRUSTERS[code] && s[THRUSTERS[code][1]] != 0 && advice && advice.steps)
+      follow(THRUSTERS[code][0]);
+    flight.events = s[EVENTS];
     if (kind != 'special') showWords(); // a scenario chosen, or an outcome undone
     refresh(true);
   })(Module.onInput);
@@ -93,19 +96,13 @@
     if (!flight) {
       restart();
       showWords();
-      lastIt = s[IT]; // the path starts from this frame's state
     }
-    // Each frame ran the idle callback once: an integrator call when time ran and the counter came to
-    // a multiple of the pace.
-    if (s[PAUSE] == 0 && s[IT] !== lastIt && s[IT] % s[SLOW] == 0) {
-      flight.calls++;
-      if (!flight.ended) flight.path.push(s[T], s[X], s[Y], s[Z]);
-      if (s[COLL] != 0 && !flight.ended) {
-        flight.ended = true;
-        showWords();
-      }
+    if (isReset()) {
+      restart();
+      showWords();
     }
-    lastIt = s[IT];
+    followCalls();
+    flight.events = s[EVENTS];
     refresh(false);
   })(Module.onFrame);
 
@@ -149,6 +146,7 @@
     if (near) return [y0 - 0.3, y1 + 0.3, x0 - 0.3, x1 + 0.3];
     for (let i = 0; i < p.length; i += 4) hold(p[i + 1], p[i + 2]);
     if (advice && advice.flight) for (let i = 0; i < advice.flight.length; i += 4) hold(advice.flight[i + 1], advice.flight[i + 2]);
+    if (ghost) for (let i = 0; i < ghost.path.length; i += 4) hold(ghost.path[i + 1], ghost.path[i + 2]);
     const padY = 0.05 * (y1 - y0), padX = 0.1 * (x1 - x0);
     return [y0 - padY, y1 + padY, x0 - padX, x1 + padX];
   }
@@ -194,6 +192,7 @@
       g.setLineDash([]);
     };
     if (advice && advice.flight) line(advice.flight, '#bbbbbb', [5, 4]);
+    if (ghost) drawGhost(g, u, v);
     line(flight.path, '#6fd16f', []);
     // The chaser and its velocity, one time unit of it.
     const cu = u(s[Y]), cv = v(s[X]);
@@ -207,6 +206,34 @@
     g.lineTo(tu - 6 * Math.cos(a + 0.4), tv - 6 * Math.sin(a + 0.4));
     g.stroke();
     drawStrip();
+  }
+
+  // The ghost: its path dotted, a mark with its time every GHOST_MARK of time, and where it was at the
+  // time the live flight has flown since its start, so that the two race.
+  const GHOST_MARK = 5;
+  function drawGhost(g, u, v) {
+    const p = ghost.path;
+    g.fillStyle = '#c8a6ff';
+    for (let i = 0; i < p.length; i += 4) {
+      const a = u(p[i + 2]), b = v(p[i + 1]);
+      g.fillRect(a - 0.75, b - 0.75, 1.5, 1.5);
+    }
+    g.font = '10px sans-serif';
+    let mark = Math.ceil(p[0] / GHOST_MARK) * GHOST_MARK;
+    for (let i = 0; i < p.length; i += 4) {
+      if (p[i] + 1e-9 < mark) continue;
+      const a = u(p[i + 2]), b = v(p[i + 1]);
+      g.beginPath(); g.arc(a, b, 2.5, 0, 2 * Math.PI); g.fill();
+      g.fillText(mark.toFixed(0), a + 3, b - 3);
+      mark += GHOST_MARK;
+    }
+    // The ghost at the same time from its start as the chaser from its own.
+    const at = p[0] + (s[T] - flight.path[0]);
+    let i = 0;
+    while (i + 4 < p.length && p[i + 4] <= at) i += 4;
+    g.strokeStyle = '#c8a6ff';
+    g.beginPath(); g.arc(u(p[i + 2]), v(p[i + 1]), 4, 0, 2 * Math.PI); g.stroke();
+    plane.dataset.ghost = p.length / 4;
   }
 
   // z against time, once the flight has left the plane.
@@ -335,18 +362,26 @@
 
   // ---- The flight, kept ----
 
+  // A word of a file's name: plain letters and digits, the rest dashes.
+  function slug(text) {
+    return text.normalize('NFD').replace(/[\u0300-\u036f]/g, '').replace(/[^A-Za-z0-9]+/g, '-')
+      .replace(/^-+|-+$/g, '').toLowerCase();
+  }
+
+  // The flight file and its picture, named after the pilot, the scenario and the moment, so that a
+  // class's files do not overwrite one another.
   function save() {
     read();
-    const lines = flight.lines.map(l => l.t + ' ' + l.key + ' ' + l.count + '\n').join('');
-    const p = flight.path, q = flight.lines.flatMap(l => [Number(l.t), KEYS.indexOf(l.key), l.count]);
-    const at = Module._malloc(8 * (p.length + q.length + 1));
-    Module.HEAPF64.set(p, at / 8);
-    Module.HEAPF64.set(q, at / 8 + p.length);
-    const svg = Module.UTF8ToString(Module._deck_picture(at, p.length / 4, at + 8 * p.length, q.length / 3,
-      flight.advised ? flight.path[0] : Infinity));
-    Module._free(at);
-    download('vol.svg', svg, 'image/svg+xml');
-    download('vol-touches.txt', lines, 'text/plain');
+    const name = $('deck-pilot').value.trim();
+    const source = window.Scenario ? Scenario.source() : Module.UTF8ToString(Module._deck_words()).split('\n')[0];
+    const text = Module.ccall('deck_flight', 'string', ['string', 'string'], [name, source]);
+    const svg = Module.UTF8ToString(Module._deck_picture(flight.advised ? flight.t0 : Infinity));
+    const d = new Date(), two = n => String(n).padStart(2, '0');
+    const moment = `${d.getFullYear()}-${two(d.getMonth() + 1)}-${two(d.getDate())}-${two(d.getHours())}h${two(d.getMinutes())}` +
+      `${two(d.getSeconds())}`;
+    const stem = ['vol', slug(name), slug(source.split('/').pop().replace(/\.[^.]*$/, '')), moment].filter(w => w).join('-');
+    download(stem + '.svg', svg, 'image/svg+xml');
+    download(stem + '.vol', text, 'text/plain;charset=utf-8');
   }
 
   function download(name, text, type) {
@@ -406,6 +441,26 @@
 
   $('deck-advise').addEventListener('click', e => { if (flight) ask(e); });
   $('deck-save').addEventListener('click', () => { if (flight) save(); });
-  // The deck never keeps the keyboard: after any click on it, the keys fly the chaser again.
-  deck.addEventListener('click', () => canvas.focus());
+  // The pilot's name, kept in the browser for the next flights.
+  const pilot = $('deck-pilot');
+  try {
+    pilot.value = localStorage.getItem(NAME) || '';
+  } catch (e) {}
+  pilot.addEventListener('change', () => {
+    try {
+      localStorage.setItem(NAME, pilot.value.trim());
+    } catch (e) {}
+  });
+  pilot.addEventListener('keydown', e => { if (e.key == 'Enter') canvas.focus(); });
+  // The deck never keeps the keyboard: after any click on it but in its name field, the keys fly the
+  // chaser again.
+  deck.addEventListener('click', e => { if (e.target != pilot) canvas.focus(); });
+
+  // What the page's other parts ask of the deck: a flight to race, drawn dotted, or none.
+  window.Deck = {
+    ghost: kept => {
+      ghost = kept;
+      if (flight) draw();
+    },
+  };
 })();

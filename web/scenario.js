@@ -119,11 +119,23 @@
   });
   // A file dropped anywhere on the page; the browser would otherwise open it in place of the page.
   document.addEventListener('dragover', e => e.preventDefault());
-  document.addEventListener('drop', e => {
+  // A flight file dropped is replay.js's, by its first line.
+  document.addEventListener('drop', async e => {
     e.preventDefault();
     const file = e.dataTransfer.files[0];
-    if (file) load(file.name, () => file.arrayBuffer());
+    if (!file) return;
+    const bytes = await file.arrayBuffer();
+    if (window.Replay && Replay.isFlight(new Uint8Array(bytes))) Replay.load(file.name, () => bytes);
+    else load(file.name, () => bytes);
   });
+  // The source of the scenario in use, for a flight file's `scenario:` line: the file brought to the
+  // page while data/fo.in is the one it became, or else the program's own file.
+  window.Scenario = {
+    source: () => {
+      const file = Module.UTF8ToString(Module._deck_words()).split('\n')[0];
+      return current !== null && file == FIRST ? named(current) : file;
+    },
+  };
   document.getElementById('scenario-copy').addEventListener('click', async () => {
     link.select();
     try {

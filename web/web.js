@@ -8,7 +8,8 @@
 // The page's own code meets the program here only: Module.pressKey(name) and Module.chooseMenu(path)
 // act as a key and a menu click do, Module.menus() tells what the menu holds, and the page's hooks
 // Module.onInput(kind, code) and Module.onFrame() hear of each input handed to the program and of
-// each frame drawn; Module.openPage(path), when the page has it, opens the help page.
+// each frame drawn; Module.acceptInput(kind, code, top) may hold an input back, Module.beforeIdle()
+// runs just before each idle callback, and Module.openPage(path) opens the help page.
 
 mergeInto(LibraryManager.library, {
   $WEB__deps: ['$GLUT', '$callUserCallback'],
@@ -33,8 +34,11 @@ mergeInto(LibraryManager.library, {
 
     // An input callback into the program, then the page's hook Module.onInput(kind, code) with what
     // was handed over: 'key' and the character's code, 'special' and GLUT's key code, or 'menu' and
-    // the entry's value. The hook sees the state right after the program took the input.
-    input: function(kind, code, f) {
+    // the entry's value (`top`: an entry of the menu on the right button, not of a submenu). The hook
+    // sees the state right after the program took the input. The page may hold an input back first:
+    // Module.acceptInput(kind, code, top) false, and the program never hears of it.
+    input: function(kind, code, f, top) {
+      if (WEB.ended || (Module['acceptInput'] && !Module['acceptInput'](kind, code, !!top))) return;
       WEB.call(f);
       if (!WEB.ended && Module['onInput']) Module['onInput'](kind, code);
     },
@@ -70,7 +74,8 @@ mergeInto(LibraryManager.library, {
         }
         if (i != path.length - 1) return false;
         WEB.closeMenus();
-        WEB.input('menu', entry.value, function() { {{{ makeDynCall('vi', 'menu.callback') }}}(entry.value); });
+        WEB.input('menu', entry.value, function() { {{{ makeDynCall('vi', 'menu.callback') }}}(entry.value); },
+                  menu == WEB.menus[WEB.attached[2]]);
         return true;
       }
       return false;
@@ -220,7 +225,8 @@ mergeInto(LibraryManager.library, {
           if (entry.sub) return enter();
           WEB.closeMenus();
           Module['canvas'].focus();
-          WEB.input('menu', entry.value, function() { {{{ makeDynCall('vi', 'menu.callback') }}}(entry.value); });
+          WEB.input('menu', entry.value, function() { {{{ makeDynCall('vi', 'menu.callback') }}}(entry.value); },
+                    id == WEB.attached[2]);
         });
         box.appendChild(item);
       });
@@ -313,6 +319,8 @@ mergeInto(LibraryManager.library, {
     Browser.requestAnimationFrame(function() {
       GLUT.requestedAnimationFrame = false;
       WEB.call(function() {
+        // The page's hook just before the idle callback, with nothing between them.
+        if (Module['beforeIdle']) Module['beforeIdle']();
         if (GLUT.idleFunc) {{{ makeDynCall('v', 'GLUT.idleFunc') }}}();
         {{{ makeDynCall('v', 'GLUT.displayFunc') }}}();
       });
