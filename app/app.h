@@ -1,13 +1,12 @@
 // app — the shell: start-up banner, GLUT window and callbacks, idle pacing, keyboard, mouse and menus.
 //
-// State owned here: the idle counter `it`, the saved orbital rate `Omo` and the help openers still
-// running.
+// State owned here: the idle counter `it` and the help openers still running. The saved orbital rate
+// `Omo` is sim's, kept with the record of the run.
 // The handlers only change state (the simulation's in sim/, the view state and help flag in
 // render/); they draw nothing. Everything runs on the one GUI thread inside GLUT callbacks.
 #pragma once
 
 extern int it;     // idle calls counted while running; kept below INT_MAX, cadence preserved
-extern double Omo; // orbital rate saved by 'o'; negative when nothing is saved
 
 // ---- Start-up and pacing (startup.cpp) ----
 // The right button's menus, in the order of their entries: the scenario submenu's labels (its values

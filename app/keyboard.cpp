@@ -11,8 +11,6 @@
 
 using namespace sim;
 
-double Omo = -1.0;
-
 // ---- Keys ----
 
 void Keyboard(unsigned char key, int /*x*/, int /*y*/) {
@@ -63,16 +61,10 @@ void Keyboard(unsigned char key, int /*x*/, int /*y*/) {
         slow = slow - 2 < 1 ? 1 : slow - 2;
         break;
     case 'o':
-        if (Omo < 0.0) {
-            Omo = para_phy.Omega;
-            para_phy.Omega = 0.0;
-        }
+        orbitOff();
         break;
     case 'O':
-        if (Omo > 0.0) {
-            para_phy.Omega = Omo;
-            Omo = -1.0;
-        }
+        orbitOn();
         break;
     default:
         break;
@@ -82,22 +74,22 @@ void Keyboard(unsigned char key, int /*x*/, int /*y*/) {
 void parsekey_special(int key, int /*x*/, int /*y*/) {
     switch (key) {
     case GLUT_KEY_LEFT:
-        fire(px, -para_phy.p);
+        thrust(Left);
         break;
     case GLUT_KEY_UP:
-        fire(py, para_phy.p);
+        thrust(Up);
         break;
     case GLUT_KEY_RIGHT:
-        fire(px, para_phy.p);
+        thrust(Right);
         break;
     case GLUT_KEY_DOWN:
-        fire(py, -para_phy.p);
+        thrust(Down);
         break;
     case GLUT_KEY_PAGE_UP:
-        fire(pz, para_phy.p);
+        thrust(PageUp);
         break;
     case GLUT_KEY_PAGE_DOWN:
-        fire(pz, -para_phy.p);
+        thrust(PageDown);
         break;
     case GLUT_KEY_HOME:
         sdepth -= 2.0f;

@@ -40,15 +40,13 @@ constexpr size_t kCandidates = 12;    // transfers of each kind flown through si
 constexpr long kStride = 4;           // calls between two looks for the line in the transfer search
 constexpr int kHoldsPerCheck = 5;     // presses of the glide between two checks
 
-// ---- Borrowing sim's state ----
+// ---- Flying in sim's place ----
 
-struct SimCopy {
-    sim::ParaPhy para;
-    Vec s{};
-    double px = 0, py = 0, pz = 0, t = 0, tcalc = 0;
-    int pc = 0, coll = 0, it_t = 0;
-    std::vector<double> x, y, z;
-};
+// The thruster keys are sim's, numbered alike.
+static_assert(Up == static_cast<int>(sim::Up) && Down == static_cast<int>(sim::Down) &&
+                  Left == static_cast<int>(sim::Left) && Right == static_cast<int>(sim::Right) &&
+                  PageUp == static_cast<int>(sim::PageUp) && PageDown == static_cast<int>(sim::PageDown),
+              "plan::Key and sim::Thruster number the keys alike");
 
 Vec now() {
     return {sim::X, sim::Y, sim::Z, sim::Xp, sim::Yp, sim::Zp};
@@ -59,66 +57,27 @@ void setNow(const Vec& s) {
     sim::Xp = s[3], sim::Yp = s[4], sim::Zp = s[5];
 }
 
-SimCopy borrow() {
-    SimCopy c;
-    c.para = sim::para_phy;
-    c.s = now();
-    c.px = sim::px, c.py = sim::py, c.pz = sim::pz;
-    c.t = sim::t, c.tcalc = sim::tcalc;
-    c.pc = sim::pc, c.coll = sim::coll, c.it_t = sim::it_t;
-    c.x.swap(sim::x), c.y.swap(sim::y), c.z.swap(sim::z);
-    return c;
+// A flight of sc from moment m, as a reset would start it there.
+sim::Vol flightFrom(const sim::ParaPhy& sc, const Moment& m) {
+    sim::Vol f;
+    f.head = sc;
+    f.head.X0 = m.X, f.head.Y0 = m.Y, f.head.Z0 = m.Z;
+    f.head.Xp0 = m.Xp, f.head.Yp0 = m.Yp, f.head.Zp0 = m.Zp;
+    f.t0 = m.t;
+    f.reserve = m.reserve;
+    return f;
 }
 
-void giveBack(SimCopy& c) {
-    sim::para_phy = c.para;
-    setNow(c.s);
-    sim::px = c.px, sim::py = c.py, sim::pz = c.pz;
-    sim::t = c.t, sim::tcalc = c.tcalc;
-    sim::pc = c.pc, sim::coll = c.coll, sim::it_t = c.it_t;
-    sim::x.swap(c.x), sim::y.swap(c.y), sim::z.swap(c.z);
-}
-
-// Puts sim at moment m of a flight of sc, as a reset leaves a run but for the state. The history
-// keeps three samples: the planner never reads it, and a long one costs a shift on every call.
+// Puts sim at moment m of a flight of sc, as a reset there leaves a run, with a new record. The
+// history keeps no trail: the planner never reads it, and a long one costs a shift on every call.
 void place(const sim::ParaPhy& sc, const Moment& m) {
-    sim::para_phy = sc;
-    sim::para_phy.nx = 2;
-    sim::x.assign(3, 0.0), sim::y.assign(3, 0.0), sim::z.assign(3, 0.0);
-    setNow({m.X, m.Y, m.Z, m.Xp, m.Yp, m.Zp});
-    sim::px = sim::py = sim::pz = 0.0;
-    sim::t = m.t;
-    sim::tcalc = 0.05; // one call's time after a reset
-    sim::pc = m.reserve;
-    sim::coll = 0;
-    sim::it_t = 0;
+    sim::razFlight(flightFrom(sc, m), false);
 }
 
 // A thruster key as the key handler gives it.
 void press(Key key) {
-    const double p = sim::para_phy.p;
-    switch (key) {
-    case Up:
-        sim::fire(sim::py, p);
-        break;
-    case Down:
-        sim::fire(sim::py, -p);
-        break;
-    case Right:
-        sim::fire(sim::px, p);
-        break;
-    case Left:
-        sim::fire(sim::px, -p);
-        break;
-    case PageUp:
-        sim::fire(sim::pz, p);
-        break;
-    case PageDown:
-        sim::fire(sim::pz, -p);
-        break;
-    case Check:
-        break;
-    }
+    if (key != Check)
+        sim::thrust(static_cast<sim::Thruster>(key));
 }
 
 // ---- One integrator call as a linear map ----
@@ -400,8 +359,12 @@ using Z2 = std::array<double, 2>; // Z, Zp
 
 // How far from the plane the free swing reaches; without an orbit a drift never stops.
 double swing(const Model& m, const Z2& z) {
-    if (m.omega > 0.0)
-        return std::hypot(z[0], z[1] / m.omega);
+    // Products, a sum and a root, each rounded as IEEE 754 says, where hypot rounds as each C library
+    // does: the choice must come out the same on the desktop and in the browser.
+    if (m.omega > 0.0) {
+        const double v = z[1] / m.omega;
+        return std::sqrt(z[0] * z[0] + v * v);
+    }
     return std::fabs(z[1]) > 1e-6 ? 1e9 : std::fabs(z[0]);
 }
 
@@ -758,7 +721,7 @@ std::vector<std::string> approach(const Flown& f, const Model& m) {
 } // namespace
 
 Plan planFrom(const sim::ParaPhy& sc, const Moment& from) {
-    SimCopy saved = borrow();
+    sim::Held saved = sim::hold();
     Plan best;
     best.outcome = -1;
     const Model m = learn(sc);
@@ -812,13 +775,15 @@ Plan planFrom(const sim::ParaPhy& sc, const Moment& from) {
         best.presses = q.presses;
         best.method = approach(f, m);
         best.flight = std::move(flight);
+        best.vol = sim::vol;
+        best.end = sim::volEnd();
         best.legs.clear();
         for (const Gate& g : f.gates)
             best.legs.push_back(g.t);
         if (sure)
             break;
     }
-    giveBack(saved);
+    sim::giveBack(saved);
     return best;
 }
 

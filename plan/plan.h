@@ -1,9 +1,10 @@
 // plan — the planner behind `rendezvous-plan`: from a scenario and a moment of a flight, which thruster
 // keys a person presses and when, read as the screen shows the time, down to the docking.
 //
-// State: none between calls. While it plans, the planner borrows sim's process-wide state (the scenario
-// record, the chaser, the reserve, the history) to fly its candidate plans through the integrator and
-// the outcome rules, and puts every variable back before it returns. One thread, like sim.
+// State: none between calls. While it plans, the planner holds sim's process-wide state (sim::hold: the
+// scenario record, the chaser, the reserve, the history, the record of the run) to fly its candidate
+// plans through the integrator and the outcome rules, and gives every variable back before it returns.
+// One thread, like sim.
 #pragma once
 
 #include <map>
@@ -59,6 +60,8 @@ struct Plan {
     std::vector<Sample> flight;      // the flight of the plan by the person above, down to its end
     std::vector<double> legs;        // times it comes onto the approach line, each beginning a leg of the
                                      // flight: a stop there, or, the last one, the glide to the port
+    sim::Vol vol;                    // the record of that flight, pressed through sim's keys
+    sim::VolEnd end;                 // and where it ended
 };
 
 // The plan from moment `from` of a flight of scenario `sc` (sc.p is the thrust one press gives).

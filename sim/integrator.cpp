@@ -1,13 +1,12 @@
 // The Hill (Clohessy-Wiltshire) equations and the midpoint integrator that advances them.
 #include "sim.h"
 
+#include <climits>
 #include <cstdio>
 
 namespace sim {
 
-namespace {
-bool warnedSubSteps = false; // the sub-step bound is reported once per run, not on every call
-}
+bool subStepsWarned = false;
 
 double Fx(double X, double, double, double, double Yp, double, double px) {
     const double W = para_phy.Omega;
@@ -28,15 +27,15 @@ void nextD() {
     static double h, X1, Y1, Z1, X1p, Y1p, Z1p;
     h = para_phy.dt;
     if (it_t == 0)
-        warnedSubSteps = false;
+        subStepsWarned = false;
     // A dt of 0 or a tiny one would ask for endless sub-steps: stop at kSubStepMax. A negative or NaN
     // quotient makes no sub-step at all, since the comparison fails at once.
     for (int i = 1; i <= tcalc / h; i++) {
         if (i > kSubStepMax) {
-            if (!warnedSubSteps) {
+            if (!subStepsWarned) {
                 std::fprintf(stderr, "nextD: dt = %g asks for %g sub-steps per call; making %d.\n", h,
                              tcalc / h, kSubStepMax);
-                warnedSubSteps = true;
+                subStepsWarned = true;
             }
             break;
         }
@@ -55,6 +54,8 @@ void nextD() {
         Z = Z + h * Zp;
     }
     px = py = pz = 0.0;
+    if (calls < LLONG_MAX)
+        calls = calls + 1;
 
     const int N = para_phy.nx;
     // Once the history is full only "it_t < N" matters, so the count stops at N and never overflows.
@@ -62,7 +63,8 @@ void nextD() {
         it_t = it_t + 1;
     else
         it_t = N;
-    // raz keeps N within the arrays; a test or caller that sets nx by hand is held to their size.
+    // raz keeps N within the arrays; a replay keeps a history shorter than N, and no trail, and a test
+    // or caller that sets nx by hand is held to the arrays' size.
     if (N < 1 || static_cast<size_t>(N) >= x.size())
         return;
     if (it_t < N) {

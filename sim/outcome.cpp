@@ -1,40 +1,41 @@
-// The rules that end a run (collision, docking too fast, docking, lost in space) and the rules of the
-// thruster press and the fuel reserve.
+// The rules that end a run: collision, docking too fast, docking, lost in space.
 #include "sim.h"
 
-#include <climits>
 #include <cmath>
 
 namespace sim {
 
-void collision(double X, double Y, double Z, double Xp, double Yp, double Zp) {
-    const double v = std::pow(Xp * Xp + Yp * Yp + Zp * Zp, 0.5);
+int outcome(double X, double Y, double Z, double Xp, double Yp, double Zp, int before, bool* contact) {
+    // sqrt rather than pow(..., 0.5): IEEE 754 rounds sqrt exactly, so it is the correctly rounded
+    // pow(x, 0.5) for every x >= 0, while the C libraries' pow need not round alike, and a flight
+    // replayed in the browser must end as it did on the desktop.
+    const double v = std::sqrt(Xp * Xp + Yp * Yp + Zp * Zp);
+    int code = before;
+    *contact = false;
     // Inside the target's box; in its port's window, a docking, under the speed limit 0.12.
     if (std::fabs(Y) < kBoxY && std::fabs(X) < kBoxX && std::fabs(Z) < kBoxZ) {
-        tcalc = 0.0;
-        coll = 1;
+        *contact = true;
+        code = 1;
         if (std::fabs(Y - kPortY) < kDockWindow && std::fabs(X) < kDockWindow && std::fabs(Z) < kDockWindow) {
-            coll = 2;
+            code = 2;
             if (v < 0.12)
-                coll = 3;
+                code = 3;
         }
     }
     if (X * X + Y * Y + Z * Z > 10000.0)
-        coll = 4;
+        code = 4;
+    return code;
 }
 
-void fire(double& component, double value) {
-    component = value;
-    // The floor only keeps the count from wrapping.
-    if (pc > INT_MIN)
-        pc -= 1;
-}
-
-void clampReserve() {
-    if (pc < 0) {
-        pc = 0;
-        para_phy.p = 0.0;
-    }
+void collision(double X, double Y, double Z, double Xp, double Yp, double Zp) {
+    bool contact = false;
+    coll = outcome(X, Y, Z, Xp, Yp, Zp, coll, &contact);
+    if (contact)
+        tcalc = 0.0;
+    // A frame drawn before the first call judged the start; in the page the first idle after a reset
+    // may make that call first.
+    if (calls == 0)
+        vol.judged = true;
 }
 
 } // namespace sim

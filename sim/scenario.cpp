@@ -51,9 +51,6 @@ struct Item {
     int* i;    // for the "%i" item
 };
 
-// Reads a number at s[pos] the way "%lf" or "%i" would (leading blanks skipped, "%i" with automatic
-// base). Fails unless the number is followed by white space or the end of the file, so "dt=abc" or
-// "nx=1e3" are refused as a whole instead of leaving half a token for the next key.
 // The text of a bad item for a message: its token, cut short, with control characters escaped so that
 // bytes from a file never reach the terminal raw.
 std::string itemText(const std::string& s, size_t pos) {
@@ -108,25 +105,6 @@ bool readNumber(const std::string& s, size_t& pos, const Item& item) {
     return true;
 }
 
-// Reads at most kScenarioBytesMax bytes of a regular file into s. Anything else (a FIFO, a device,
-// a directory) is refused: opened without blocking, so a FIFO with no writer cannot hang the start.
-bool readScenarioFile(const char* path, std::string& s) {
-    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    struct stat st;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        close(fd);
-        return false;
-    }
-    char block[4096];
-    ssize_t got;
-    while (s.size() < kScenarioBytesMax && (got = read(fd, block, sizeof block)) > 0)
-        s.append(block, static_cast<size_t>(got));
-    close(fd);
-    return true;
-}
-
 // Sizes the history for para_phy.nx, bringing nx into [kNxMin, kNxMax] first: a trail needs two
 // slots, and a huge nx would cost memory and a long shift on every integrator call. The change is
 // reported only for an nx that a file gave (`report`): the 0 of a first reset without a scenario is
@@ -157,15 +135,24 @@ void allocHistory(bool report) {
 
 } // namespace
 
-void Lit2(const char* path, ParaPhy* record) {
-    std::printf("fichier de donnees:   %s!   \n", path);
-    std::string s;
-    scenarioRead = readScenarioFile(path, s);
-    if (!scenarioRead) {
-        std::fprintf(stderr, ": can't open data file \"%s\".\n", path);
-        return;
+bool readFile(const char* path, size_t max, std::string* text) {
+    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        return false;
     }
+    char block[4096];
+    ssize_t got;
+    while (text->size() < max && (got = read(fd, block, sizeof block)) > 0)
+        text->append(block, static_cast<size_t>(got));
+    close(fd);
+    return true;
+}
 
+std::vector<ScenarioItem> readScenario(const std::string& s, size_t* at, ParaPhy* record) {
     const Item items[] = {
         {"dt", &record->dt, nullptr},       {"nx", nullptr, &record->nx},
         {"trois", &record->trois, nullptr}, {"Omega", &record->Omega, nullptr},
@@ -174,54 +161,132 @@ void Lit2(const char* path, ParaPhy* record) {
         {"Yp0", &record->Yp0, nullptr},     {"Zp0", &record->Zp0, nullptr},
         {"p", &record->p, nullptr},
     };
-    size_t pos = 0;
+    std::vector<ScenarioItem> report;
+    size_t pos = *at;
     for (const Item& item : items) {
+        ScenarioItem r;
+        r.key = item.key;
+        r.at = pos;
         const size_t keylen = std::strlen(item.key);
         // The key must stand exactly here, followed by '='; a missing item is skipped over and the
         // next key is looked for at the same place.
         if (s.compare(pos, keylen, item.key) != 0 || pos + keylen >= s.size() || s[pos + keylen] != '=') {
-            std::fprintf(stderr, "%s: item \"%s=\" missing; keeping %s = %g.\n", path, item.key, item.key,
-                         item.d ? *item.d : static_cast<double>(*item.i));
+            r.missing = true;
+            r.value = item.d ? *item.d : static_cast<double>(*item.i);
+            report.push_back(r);
             continue;
         }
         size_t after = pos + keylen + 1;
         if (readNumber(s, after, item)) {
+            r.read = true;
             pos = after;
         } else {
-            std::fprintf(stderr, "%s: item \"%s=\" has no valid finite number (\"%s\"); keeping %s = %g.\n",
-                         path, item.key, itemText(s, pos + keylen + 1).c_str(), item.key,
-                         item.d ? *item.d : static_cast<double>(*item.i));
+            r.text = itemText(s, pos + keylen + 1);
             pos = s.find('\n', pos); // a malformed line is passed over whole
             if (pos == std::string::npos)
                 pos = s.size();
         }
         while (pos < s.size() && isblank_(s[pos]))
             ++pos;
+        r.value = item.d ? *item.d : static_cast<double>(*item.i);
+        report.push_back(r);
+    }
+    *at = pos;
+    return report;
+}
+
+ScenarioRule scenarioRule(int nx, double dt) {
+    // The reset would bring such an nx into range with a message of its own.
+    if (nx < kNxMin || nx > kNxMax)
+        return ScenarioNx;
+    // The integrator makes kCall / dt sub-steps per call, and no more than kSubStepMax; none at all
+    // for a dt above kCall, and the clock would stand still.
+    if (!(dt > 0.0))
+        return ScenarioDtNotPositive;
+    if (kCall / dt > kSubStepMax)
+        return ScenarioDtTooSmall;
+    if (dt > kCall)
+        return ScenarioDtTooLong;
+    // Positions, velocities, rates and the thrust may be any finite number: the program flies them
+    // all, and one far away is soon "lost in space".
+    return ScenarioOk;
+}
+
+void Lit2(const char* path, ParaPhy* record) {
+    std::printf("fichier de donnees:   %s!   \n", path);
+    std::string s;
+    scenarioRead = readFile(path, kScenarioBytesMax, &s);
+    if (!scenarioRead) {
+        std::fprintf(stderr, ": can't open data file \"%s\".\n", path);
+        return;
+    }
+    size_t pos = 0;
+    for (const ScenarioItem& item : readScenario(s, &pos, record)) {
+        if (item.read)
+            continue;
+        if (item.missing)
+            std::fprintf(stderr, "%s: item \"%s=\" missing; keeping %s = %g.\n", path, item.key, item.key, item.value);
+        else
+            std::fprintf(stderr, "%s: item \"%s=\" has no valid finite number (\"%s\"); keeping %s = %g.\n",
+                         path, item.key, item.text.c_str(), item.key, item.value);
     }
 }
 
-void raz() {
-    px = py = pz = 0.0;
-    pc = pcmax;
-    tcalc = 0.05;
+namespace {
+
+// What a reset does once the scenario is in para_phy: the chaser at its start, the history, and a new
+// record of the run from the state the reset leaves. The record's clamps are its frames'; whether the
+// start was judged before the first call, the outcome rules say.
+void begin(bool report, bool trail) {
+    tcalc = kCall;
     it_t = 0;
+    calls = 0;
     coll = 0;
-    para_phy.dt = 0.005;
-    para_phy.p = 2.0;
-    Lit2(nomfichier, &para_phy);
+    px = py = pz = 0.0;
     X = para_phy.X0;
     Y = para_phy.Y0;
     Z = para_phy.Z0;
     Xp = para_phy.Xp0;
     Yp = para_phy.Yp0;
     Zp = para_phy.Zp0;
-    para_phy.dt = para_phy.dt * speed;
-    allocHistory(scenarioRead);
-    for (int i = 0; i <= para_phy.nx; i++) {
+    if (trail) {
+        allocHistory(report);
+    } else {
+        x.assign(1, X), y.assign(1, Y), z.assign(1, Z);
+    }
+    for (size_t i = 0; i < x.size(); i++) {
         x[i] = X;
         y[i] = Y;
         z[i] = Z;
     }
+    vol = Vol{};
+    vol.head = para_phy;
+    vol.t0 = t;
+    vol.omo = Omo;
+    vol.reserve = pc;
+    vol.frames = true;
+    vol.judged = false;
+}
+
+} // namespace
+
+void raz() {
+    pc = pcmax;
+    para_phy.dt = 0.005;
+    para_phy.p = 2.0;
+    Lit2(nomfichier, &para_phy);
+    para_phy.dt = para_phy.dt * speed;
+    begin(scenarioRead, true);
+}
+
+void razFlight(const Vol& flight, bool trail) {
+    para_phy = flight.head;
+    t = flight.t0;
+    Omo = flight.omo;
+    pc = flight.reserve;
+    begin(false, trail);
+    vol.name = flight.name;
+    vol.scenario = flight.scenario;
 }
 
 } // namespace sim
