@@ -27,6 +27,7 @@ std::string shown;
 std::string answer;     // the last text handed to the page, alive until the next call
 plan::Plan advice;      // the last plan that docks, for the saved picture
 double adviceAt = -1.0; // the time it was asked from; -1 when none
+int adviceUse = 0;      // the reserve the plan from the run's start uses, 0 when none docks
 
 // The numbers of the screen's telemetry lines, blank separated, each as drawn.
 std::string screenNumbers() {
@@ -198,6 +199,29 @@ EMSCRIPTEN_KEEPALIVE const char* deck_path(int most) {
             answer += plan::fmt("%s%.17g,%.17g,%.17g,%.17g", answer.size() > 1 ? "," : "", path[i].t, path[i].X,
                                 path[i].Y, path[i].Z);
     answer += "]";
+    return answer.c_str();
+}
+
+// The run's score once it has an outcome, as JSON {used, advised, score}: the reserve used against the
+// reserve the planner's plan from the run's own start uses, planned once for each start.
+EMSCRIPTEN_KEEPALIVE const char* deck_score() {
+    static sim::ParaPhy planned;
+    static int advisedFor = -1;
+    const sim::ParaPhy& h = sim::vol.head;
+    const auto same = [](const sim::ParaPhy& a, const sim::ParaPhy& b) {
+        return a.dt == b.dt && a.nx == b.nx && a.Omega == b.Omega && a.trois == b.trois && a.X0 == b.X0 &&
+               a.Y0 == b.Y0 && a.Z0 == b.Z0 && a.Xp0 == b.Xp0 && a.Yp0 == b.Yp0 && a.Zp0 == b.Zp0 && a.p == b.p;
+    };
+    if (advisedFor != sim::vol.reserve || !same(planned, h)) {
+        const plan::Plan p = plan::planFrom(h, {sim::vol.t0, h.X0, h.Y0, h.Z0, h.Xp0, h.Yp0, h.Zp0, sim::vol.reserve});
+        planned = h;
+        advisedFor = sim::vol.reserve;
+        adviceUse = p.outcome == 3 ? sim::vol.reserve - p.reserve : 0;
+    }
+    const sim::VolEnd end = sim::volEnd();
+    const int used = sim::vol.reserve - end.reserve;
+    answer = plan::fmt("{\"used\":%d,\"advised\":%d,\"score\":%d}", used, adviceUse,
+                       plan::score(end.coll, used, adviceUse));
     return answer.c_str();
 }
 

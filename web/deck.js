@@ -118,6 +118,9 @@
     if (!outcome) return;
     el(box, 'span', '', outcome).lang = 'fr';
     if (Words.lang != 'fr') el(box, 'span', 'deck-meaning', ' \u2014 ' + Words.t('screen.outcome.' + s[COLL]));
+    // The score of the run, against the planner's plan from its start.
+    const sc = JSON.parse(Module.UTF8ToString(Module._deck_score()));
+    el(box, 'span', 'deck-score', Words.t('deck.score', sc.used, sc.advised || '\u2014', sc.score));
   }
 
   function refresh(now) {

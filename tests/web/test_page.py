@@ -268,14 +268,16 @@ class Page:
             return {temps: d('deck-temps').textContent, outcome: d('deck-outcome').textContent,
                     step: now && now.querySelector('pre').textContent, due: now && now.textContent}""")
 
-    def downloads(self, element_id, names, timeout=15.0):
-        """The texts of the files that a click on the element saves (Chromium's DevTools say where)."""
+    def downloads(self, element_id, endings, timeout=15.0):
+        """The names and texts of the files, one for each ending, that a click on the element saves
+        (Chromium's DevTools say where)."""
         folder = tempfile.mkdtemp()
         self.d.execute_cdp_cmd("Page.setDownloadBehavior", {"behavior": "allow", "downloadPath": folder})
         self.click(element_id)
-        paths = [os.path.join(folder, name) for name in names]
-        self.wait(lambda: all(os.path.exists(path) for path in paths), timeout)
-        return [open(path, encoding="utf-8").read() for path in paths]
+        found = lambda: [next((f for f in os.listdir(folder) if f.endswith(e)), None) for e in endings]
+        self.wait(lambda: all(found()), timeout)
+        time.sleep(0.2)  # written whole
+        return [(f, open(os.path.join(folder, f), encoding="utf-8").read()) for f in found()]
 
     def right_click(self, x=100, y=100):
         self.mouse("context", x, y)
@@ -601,19 +603,120 @@ def fly_by_deck(page, scenario, pressed=lambda made: None, timeout=150):
     return made
 
 
+FLOWN = []  # the flight file that test_deck_flight saved, for the replays after it
+
+
+def replay(*args):
+    """rendezvous-replay on files of these texts, in French: its status and its lines."""
+    folder = tempfile.mkdtemp()
+    paths = []
+    for i, text in enumerate(args):
+        paths.append(os.path.join(folder, "vol%d.vol" % i))
+        with open(paths[-1], "w", encoding="utf-8") as f:
+            f.write(text)
+    out = subprocess.run([os.path.join("build", "rendezvous-replay"), "--lang", "fr"] + paths, capture_output=True,
+                         text=True)
+    return out.returncode, out.stdout.splitlines(), out.stderr
+
+
+def presses(flight):
+    """The lines of a flight file that say a press: TEMPS APPEL TOUCHE NOMBRE."""
+    return [line.split() for line in flight.splitlines() if len(line.split()) == 4 and line.split()[2] in ARROWS]
+
+
 def test_deck_flight(page):
     page.printed('open data file "data/cible.obj"')
+    page.js("const f = document.getElementById('deck-pilot'); f.value = '\u00c9lise Dupont';"
+            "f.dispatchEvent(new Event('change'))")
     made = fly_by_deck(page, 2)
     assert "gagn'e" in page.deck()["outcome"] and len(made) > 5, (page.deck(), made)
     page.click("deck-advise")
     assert "arrim\u00e9" in page.js("return document.getElementById('deck-advice').textContent")
-    # The saved flight holds each press with the time the screen showed, one a line as they came 4 or
-    # more calls apart; the picture names each at that time, and draws the advice dashed.
-    picture, keys = page.downloads("deck-save", ["vol.svg", "vol-touches.txt"])
-    assert keys == "".join("%s %s 1\n" % press for press in made), (keys, made)
+    # The flight file holds each press with the time the screen showed, one a line as they came 4 or
+    # more calls apart, and replays to its own end; the picture names each press at its time, and draws
+    # the advice dashed. Both are named after the pilot and the scenario.
+    (svg_name, picture), (name, flight) = page.downloads("deck-save", [".svg", ".vol"])
+    assert name.startswith("vol-elise-dupont-fo2-") and svg_name == name[:-4] + ".svg", name
+    assert [(t, key) for t, _, key, count in presses(flight)] == made, (flight, made)
+    assert "nom: \u00c9lise Dupont" in flight and "scenario: data/fo2.in" in flight, flight
     for t, _ in made:
         assert "%.2f : " % float(t) in picture.replace(",", "."), t
     assert 'class="conseil"' in picture and "Arrimage \u00e0 temps" in picture
+    status, lines, errors = replay(flight)
+    assert status == 0 and len(lines) == 1 and lines[0].endswith(" conforme") and "non conforme" not in lines[0], \
+        (lines, errors)
+    FLOWN.append(flight)
+
+
+def replay_state(page):
+    return page.js("return JSON.parse(Module.UTF8ToString(Module._replay_state()))")
+
+
+def test_replay_in_the_page(page):
+    # The flight of test_deck_flight, dropped on the page, flies again at the pace in force; a press by
+    # hand waits for the controls to be taken; taken over, the new record holds the replayed presses up
+    # to the hand-over.
+    assert FLOWN, "no flight saved by test_deck_flight"
+    flight = FLOWN[0]
+    page.printed('open data file "data/cible.obj"')
+    page.keys_now("S", "S", "S", "S")
+    page.drop("vol-elise.vol", flight)
+    page.wait(lambda: replay_state(page)["replaying"])
+    page.keys("ArrowUp")
+    assert page.js("return document.getElementById('replay-message').textContent") == \
+        page.js("return Words.t('replay.take-first')")
+    lines = presses(flight)
+    handover = int(lines[2][1])  # past the third press
+    page.wait(lambda: replay_state(page)["calls"] > handover, timeout=60)
+    page.click("replay-take")
+    taken = replay_state(page)["calls"]
+    page.click("deck-save")
+    ((_, again),) = page.downloads("deck-save", [".vol"])
+    head = lambda f: [l for l in f.splitlines() if "=" in l and not l.startswith("#")]
+    assert head(again) == head(flight), (head(again), head(flight))
+    assert [l for l in presses(again) if int(l[1]) <= taken] == [l for l in lines if int(l[1]) <= taken], (again, flight)
+    # The same file again, to its end at once: the replay ends on the file's own last line.
+    page.drop("vol-elise.vol", flight)
+    page.wait(lambda: replay_state(page)["replaying"])
+    page.click("replay-end")
+    page.wait(lambda: page.js("return document.getElementById('replay-message').dataset.same") == "true")
+    # Kept as a ghost, the flight is drawn dotted while its start is flown again.
+    page.click("replay-race")
+    page.wait(lambda: int(page.js("return document.getElementById('deck-plane').dataset.ghost || 0")) > 100)
+    assert replay_state(page)["calls"] == 0
+
+
+DEMO = "# vol rendez-vous 1\nnom: D\u00e9monstration\n" + SCENARIO + "note 0.5 Ici, on freine.\n0.000 1 Down 1\nfin 60\n"
+
+
+def test_notes_and_bad_flights(page):
+    # A flight written by hand and sealed by rendezvous-replay --write: its note stops the replay until
+    # « Continuer », and it ends on its sealed last line. A flight that cannot be one is refused with the
+    # line at fault, and the flight under way goes on.
+    folder = tempfile.mkdtemp()
+    written, sealed = os.path.join(folder, "demo.vol"), os.path.join(folder, "sealed.vol")
+    with open(written, "w", encoding="utf-8") as f:
+        f.write(DEMO)
+    subprocess.run([os.path.join("build", "rendezvous-replay"), "--write", sealed, written], check=True,
+                   capture_output=True)
+    page.printed('open data file "data/cible.obj"')
+    page.drop("demo.vol", open(sealed, encoding="utf-8").read())
+    page.wait(lambda: page.js("return !document.getElementById('replay-note').hidden"), timeout=30)
+    assert page.js("return document.getElementById('replay-note-text').textContent") == "Ici, on freine."
+    t = replay_state(page)["t"]
+    time.sleep(0.5)
+    assert replay_state(page)["t"] == t and replay_state(page)["paused"], "the note did not stop the replay"
+    page.click("replay-continue")
+    page.wait(lambda: page.js("return document.getElementById('replay-message').dataset.same") == "true", timeout=30)
+    printed = page.console()
+    for name, text, line in (("cle.vol", DEMO.replace("Down", "Sideways"), 15),
+                             ("zero.vol", DEMO.replace("Down 1", "Down 0"), 15),
+                             ("apres.vol", DEMO + "0.000 1 Up 1\n", 17)):
+        page.drop(name, text)
+        page.wait(lambda: name in page.js("return document.getElementById('replay-message').textContent"))
+        said = page.js("return document.getElementById('replay-message').textContent")
+        assert str(line) in said and "refus" in said, (name, said)
+    assert page.console() == printed and not replay_state(page)["replaying"]
 
 
 # What a page in English shows that is French: texts of the French table that English says otherwise,
@@ -677,7 +780,7 @@ def test_english(page):
 # Every engine runs the short list; Chromium runs every check.
 SHORT = [test_start_and_screen, test_menus, test_pad_and_link, test_deck_advice]
 TESTS = {"chromium": SHORT + [test_help, test_ramming_and_end, test_screens_and_touch, test_scenarios, test_deck_flight,
-                              test_offline, test_english],
+                              test_replay_in_the_page, test_notes_and_bad_flights, test_offline, test_english],
          "firefox": SHORT + [test_no_webgl], "webkit": SHORT}
 
 
