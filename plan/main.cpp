@@ -1,9 +1,12 @@
 // rendezvous-plan: what to press, and when, to dock in a scenario of the simulator.
 //
-//   rendezvous-plan [--keys] [--from "TEMPS X Y Z XP YP ZP RESERVE"] [--svg PICTURE] [--lang CODE] FILE
+//   rendezvous-plan [--keys] [--from "TEMPS X Y Z XP YP ZP RESERVE"] [--svg PICTURE] [--vol FLIGHT]
+//                   [--lang CODE] FILE
 //
 // It speaks the language --lang names, or else the one the environment's locale names (LC_ALL,
 // LC_MESSAGES, LANG), French where none of those has a table; --keys prints the same in every language.
+// --vol writes the flight the planner flew to check its plan as a flight file, which rendezvous-replay
+// replays: a demonstration, with the plan's steps as its notes.
 // Status 0: the plan docks; 1: no plan docks from there; 2: a bad argument or an unreadable file.
 #include <algorithm>
 #include <cmath>
@@ -56,6 +59,26 @@ bool readScenario(const char* path) {
     return sim::scenarioRead && s.Omega >= 0.0;
 }
 
+// The plan's own flight, with the scenario it came from and each step as a note at its time, placed
+// before the presses made from then on.
+sim::Vol demonstration(const plan::Plan& p, const char* file) {
+    sim::Vol v = p.vol;
+    v.scenario = file;
+    for (const plan::Step& s : p.steps) {
+        size_t at = 0;
+        while (at < v.events.size() && v.events[at].t < s.t - 1e-9)
+            at++;
+        const std::string what = s.key == plan::Check ? plan::tr("replay.note.check")
+                                                      : plan::tr("replay.note.step",
+                                                                 {std::to_string(s.count),
+                                                                  plan::tr((std::string("plan.key.") +
+                                                                            plan::keyName(s.key)).c_str()),
+                                                                  plan::keyName(s.key)});
+        v.notes.push_back({s.t, what, at});
+    }
+    return v;
+}
+
 bool writeFile(const char* path, const std::string& text) {
     FILE* f = std::fopen(path, "wb");
     if (!f)
@@ -70,6 +93,7 @@ int main(int argc, char** argv) {
     bool keys = false;
     const char* from = nullptr;
     const char* picture = nullptr;
+    const char* flight = nullptr;
     const char* file = nullptr;
     // The language first, so that every message after it speaks it: --lang, or the environment's.
     plan::setLanguage(plan::environmentLanguage());
@@ -97,6 +121,10 @@ int main(int argc, char** argv) {
             if (++i == argc)
                 return bad(plan::tr("plan.error.svg-missing"));
             picture = argv[i];
+        } else if (std::strcmp(argv[i], "--vol") == 0) {
+            if (++i == argc)
+                return bad(plan::tr("plan.error.vol-missing"));
+            flight = argv[i];
         } else if (argv[i][0] == '-' && argv[i][1] != '\0') {
             return bad(plan::tr("plan.error.option", {argv[i]}));
         } else if (file) {
@@ -124,6 +152,8 @@ int main(int argc, char** argv) {
     const plan::Plan p = plan::planFrom(sim::para_phy, moment);
     if (picture && !writeFile(picture, plan::svg(p, sim::para_phy, moment, file)))
         return bad(plan::tr("plan.error.write", {picture}));
+    if (flight && p.outcome == 3 && !writeFile(flight, sim::writeVol(demonstration(p, file), p.end)))
+        return bad(plan::tr("plan.error.write-vol", {flight}));
     std::fputs(keys ? plan::keysText(p).c_str() : plan::describe(p, sim::para_phy, moment, file).c_str(),
                stdout);
     return p.outcome == 3 ? 0 : 1;

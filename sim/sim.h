@@ -185,7 +185,8 @@ constexpr size_t kVolBytesMax = 256 * 1024;      // a flight file longer than th
 constexpr long long kVolCallsMax = 2000000;      // calls of a flight at most: 9 hours at the fastest pace
 constexpr int kVolCountMax = 1000000;            // presses on one line at most
 constexpr long long kVolPressesMax = 10000000;   // presses of a flight at most
-constexpr long long kVolSubStepsMax = 400000000; // sub-steps of a flight at most, calls x sub-steps
+constexpr long long kVolSubStepsMax = 100000000; // sub-steps of a flight at most (calls x sub-steps):
+                                                 // 2000000 calls of 10 sub-steps, 5 times over
 
 // Why a text is not a flight. The names (volErrorName) are those of the words' keys.
 enum VolError {
@@ -217,6 +218,7 @@ struct VolFault {
     std::string detail; // the item, key or token at fault, cut short and escaped
 };
 const char* volErrorName(VolError code); // "too-large", "not-text", ...
+const char* volOutcomeName(int coll);    // the file's word for an outcome code: "en-vol", ..., "perdu"
 
 // Reads a flight file's text. `sealing`: the "fin" line needs its APPELS only, the rest may be absent
 // or wrong (a flight written by hand, to be sealed with its replay's end). False, with *fault, when

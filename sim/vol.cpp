@@ -364,6 +364,10 @@ size_t lineAt(const std::string& text, size_t at) {
 
 } // namespace
 
+const char* volOutcomeName(int coll) {
+    return kOutcomes[coll >= 0 && coll <= 4 ? coll : 0];
+}
+
 const char* volErrorName(VolError code) {
     static const char* const names[] = {"ok",        "too-large",       "not-text",    "not-flight",
                                         "head-item", "nx",              "dt-not-positive", "dt-too-small",
@@ -479,7 +483,7 @@ std::string writeVol(const Vol& f, const VolEnd& end) {
     }
     notesUpTo(static_cast<size_t>(-1));
     std::snprintf(line, sizeof line, "fin %lld %s %.17g %.17g %.17g %.17g %.17g %.17g %.17g %d\n", end.calls,
-                  kOutcomes[end.coll >= 0 && end.coll <= 4 ? end.coll : 0], end.t, end.X, end.Y, end.Z, end.Xp,
+                  volOutcomeName(end.coll), end.t, end.X, end.Y, end.Z, end.Xp,
                   end.Yp, end.Zp, std::max(end.reserve, 0));
     return out + line;
 }
