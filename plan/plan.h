@@ -75,6 +75,7 @@ bool parseMoment(const std::string& text, Moment* m); // the eight numbers, blan
 std::string keysText(const Plan& plan);               // one "TEMPS KEY COUNT" or "TEMPS check" a line
 std::string stepText(const Step& step);               // describe's line of a step, two for a check
 std::string arrivalText(const Plan& plan);            // describe's line of the expected docking
+std::string faultWords(const sim::VolFault& f);       // why a text is no flight, in the language in use
 // The plan in French, as a person reads it beside the simulator's screen.
 std::string describe(const Plan& plan, const sim::ParaPhy& sc, const Moment& from, const std::string& file);
 std::string fmt(const char* format, ...) __attribute__((format(printf, 1, 2))); // printf to a string

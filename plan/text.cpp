@@ -107,6 +107,14 @@ std::string keysText(const Plan& plan) {
     return out;
 }
 
+std::string faultWords(const sim::VolFault& f) {
+    const std::string key = std::string("replay.fault.") + sim::volErrorName(f.code);
+    return tr(key.c_str(), {f.detail, std::to_string(sim::kVolBytesMax / 1024), std::to_string(sim::kNxMin),
+                            std::to_string(sim::kNxMax), std::to_string(sim::kSubStepMax),
+                            std::to_string(sim::kVolCountMax), std::to_string(sim::kVolCallsMax),
+                            std::to_string(sim::kVolPressesMax), std::to_string(sim::kVolSubStepsMax)});
+}
+
 std::string stepText(const Step& s) {
     const std::string when = fmt("%8.2f", s.t);
     if (s.key == Check)

@@ -225,7 +225,8 @@ void Lit2(const char* path, ParaPhy* record) {
         if (item.read)
             continue;
         if (item.missing)
-            std::fprintf(stderr, "%s: item \"%s=\" missing; keeping %s = %g.\n", path, item.key, item.key, item.value);
+            std::fprintf(stderr, "%s: item \"%s=\" missing; keeping %s = %g.\n", path, item.key, item.key,
+                         item.value);
         else
             std::fprintf(stderr, "%s: item \"%s=\" has no valid finite number (\"%s\"); keeping %s = %g.\n",
                          path, item.key, item.text.c_str(), item.key, item.value);

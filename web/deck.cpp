@@ -196,8 +196,8 @@ EMSCRIPTEN_KEEPALIVE const char* deck_path(int most) {
     answer = "[";
     for (size_t i = 0; i < path.size(); i++)
         if (i % every == 0 || i + 1 == path.size())
-            answer += plan::fmt("%s%.17g,%.17g,%.17g,%.17g", answer.size() > 1 ? "," : "", path[i].t, path[i].X,
-                                path[i].Y, path[i].Z);
+            answer += plan::fmt("%s%.17g,%.17g,%.17g,%.17g", answer.size() > 1 ? "," : "", path[i].t,
+                                path[i].X, path[i].Y, path[i].Z);
     answer += "]";
     return answer.c_str();
 }
@@ -210,10 +210,12 @@ EMSCRIPTEN_KEEPALIVE const char* deck_score() {
     const sim::ParaPhy& h = sim::vol.head;
     const auto same = [](const sim::ParaPhy& a, const sim::ParaPhy& b) {
         return a.dt == b.dt && a.nx == b.nx && a.Omega == b.Omega && a.trois == b.trois && a.X0 == b.X0 &&
-               a.Y0 == b.Y0 && a.Z0 == b.Z0 && a.Xp0 == b.Xp0 && a.Yp0 == b.Yp0 && a.Zp0 == b.Zp0 && a.p == b.p;
+               a.Y0 == b.Y0 && a.Z0 == b.Z0 && a.Xp0 == b.Xp0 && a.Yp0 == b.Yp0 && a.Zp0 == b.Zp0 &&
+               a.p == b.p;
     };
     if (advisedFor != sim::vol.reserve || !same(planned, h)) {
-        const plan::Plan p = plan::planFrom(h, {sim::vol.t0, h.X0, h.Y0, h.Z0, h.Xp0, h.Yp0, h.Zp0, sim::vol.reserve});
+        const plan::Plan p =
+            plan::planFrom(h, {sim::vol.t0, h.X0, h.Y0, h.Z0, h.Xp0, h.Yp0, h.Zp0, sim::vol.reserve});
         planned = h;
         advisedFor = sim::vol.reserve;
         adviceUse = p.outcome == 3 ? sim::vol.reserve - p.reserve : 0;
@@ -245,7 +247,8 @@ EMSCRIPTEN_KEEPALIVE const char* deck_picture(double since) {
         flown.flight.push_back({p.t, p.X, p.Y, p.Z});
     for (const sim::VolEvent& e : sim::vol.events)
         if (e.kind >= sim::Up && e.kind <= sim::PageDown)
-            flown.steps.push_back({std::round(e.t * 1000.0) / 1000.0, static_cast<plan::Key>(e.kind), e.count, {}});
+            flown.steps.push_back(
+                {std::round(e.t * 1000.0) / 1000.0, static_cast<plan::Key>(e.kind), e.count, {}});
     const sim::ParaPhy& s = sim::vol.head;
     const plan::Moment start{sim::vol.t0, s.X0, s.Y0, s.Z0, s.Xp0, s.Yp0, s.Zp0, sim::vol.reserve};
     flown.outcome = end.coll;

@@ -7,6 +7,7 @@
 // hooks, between frames.
 #include <GL/glut.h>
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <emscripten/emscripten.h>
 #include <string>
@@ -20,11 +21,11 @@ namespace {
 // Where the flight's head waits as a scenario file, so that `k` after taking over starts it again.
 const char* const kHead = "data/vol.in";
 
-sim::Vol loaded;          // the flight last read
-sim::VolEnd loadedEnd;    // its file's last line
-bool replaying = false;   // its presses are being handed to the program
-size_t next = 0;          // the next of its events to hand over
-std::string answer;       // the last text handed to the page, alive until the next call
+sim::Vol loaded;        // the flight last read
+sim::VolEnd loadedEnd;  // its file's last line
+bool replaying = false; // its presses are being handed to the program
+size_t next = 0;        // the next of its events to hand over
+std::string answer;     // the last text handed to the page, alive until the next call
 
 std::string quote(const std::string& s) {
     std::string out = "\"";
@@ -41,8 +42,9 @@ std::string quote(const std::string& s) {
 
 std::string endJson(const sim::VolEnd& e) {
     const double speed = std::sqrt(e.Xp * e.Xp + e.Yp * e.Yp + e.Zp * e.Zp);
-    return plan::fmt("{\"calls\":%lld,\"coll\":%d,\"issue\":\"%s\",\"t\":%.17g,\"speed\":%.17g,\"reserve\":%d}",
-                     e.calls, e.coll, sim::volOutcomeName(e.coll), e.t, speed, e.reserve);
+    return plan::fmt(
+        "{\"calls\":%lld,\"coll\":%d,\"issue\":\"%s\",\"t\":%.17g,\"speed\":%.17g,\"reserve\":%d}", e.calls,
+        e.coll, sim::volOutcomeName(e.coll), e.t, speed, e.reserve);
 }
 
 // The GLUT code of a thruster, as the keyboard hands it over.
@@ -88,15 +90,16 @@ void finish() {
 
 extern "C" {
 
-// Reads a flight file's text; JSON: {name, scenario, end: {...}, notes: [{t, text}], presses} or
-// {fault, line, detail}, the fault named as the words' keys name it.
-EMSCRIPTEN_KEEPALIVE const char* replay_read(const char* text) {
+// Reads a flight file's `n` bytes, as they came; JSON: {name, scenario, end: {...}, notes: [{t, text}],
+// presses} or {fault, line, why}: the fault's name, its line (0 for the whole file) and why, in the page's
+// words.
+EMSCRIPTEN_KEEPALIVE const char* replay_read(const char* bytes, int n) {
     sim::Vol v;
     sim::VolEnd e;
     sim::VolFault f;
-    if (!sim::readVol(text, &v, &e, &f)) {
-        answer = plan::fmt("{\"fault\":\"%s\",\"line\":%zu,\"detail\":", sim::volErrorName(f.code), f.line) +
-                 quote(f.detail) + "}";
+    if (!sim::readVol(std::string(bytes, static_cast<size_t>(n)), &v, &e, &f)) {
+        answer = plan::fmt("{\"fault\":\"%s\",\"line\":%zu,\"why\":", sim::volErrorName(f.code), f.line) +
+                 quote(plan::faultWords(f)) + "}";
         return answer.c_str();
     }
     loaded = v;
@@ -108,7 +111,8 @@ EMSCRIPTEN_KEEPALIVE const char* replay_read(const char* text) {
     answer = "{\"name\":" + quote(v.name) + ",\"scenario\":" + quote(v.scenario) + ",\"end\":" + endJson(e) +
              plan::fmt(",\"presses\":%lld,\"t0\":%.17g,\"notes\":[", presses, v.t0);
     for (size_t i = 0; i < v.notes.size(); i++)
-        answer += plan::fmt("%s{\"t\":%.17g,\"text\":", i ? "," : "", v.notes[i].t) + quote(v.notes[i].text) + "}";
+        answer +=
+            plan::fmt("%s{\"t\":%.17g,\"text\":", i ? "," : "", v.notes[i].t) + quote(v.notes[i].text) + "}";
     answer += "]}";
     return answer.c_str();
 }
@@ -119,8 +123,8 @@ EMSCRIPTEN_KEEPALIVE const char* replay_read(const char* text) {
 EMSCRIPTEN_KEEPALIVE void replay_start(int fly) {
     if (FILE* f = std::fopen(kHead, "w")) {
         const sim::ParaPhy& h = loaded.head;
-        std::fprintf(f, "dt=%.17g\nnx=%d\ntrois=%.17g\nOmega=%.17g\nX0=%.17g\nY0=%.17g\nZ0=%.17g\n", h.dt, h.nx,
-                     h.trois, h.Omega, h.X0, h.Y0, h.Z0);
+        std::fprintf(f, "dt=%.17g\nnx=%d\ntrois=%.17g\nOmega=%.17g\nX0=%.17g\nY0=%.17g\nZ0=%.17g\n", h.dt,
+                     h.nx, h.trois, h.Omega, h.X0, h.Y0, h.Z0);
         std::fprintf(f, "Xp0=%.17g\nYp0=%.17g\nZp0=%.17g\np=%.17g\n", h.Xp0, h.Yp0, h.Zp0, h.p);
         std::fclose(f);
         sim::nomfichier = kHead;

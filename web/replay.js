@@ -7,8 +7,6 @@
 // flies its start again. A file refused leaves the flight under way as it was.
 (() => {
   'use strict';
-  const MAX_BYTES = 262144; // as the program's reader, which reads no further
-  const CONTROL = /[\x00-\x08\x0b\x0c\x0e-\x1f\x7f]/; // characters that no text file holds
   const GHOST_MOST = 4000; // points of a ghost's path, at most
   const $ = id => document.getElementById(id);
   const what = $('replay-what'), message = $('replay-message'), picker = $('replay-file');
@@ -26,7 +24,7 @@
 
   const state = () => JSON.parse(Module.UTF8ToString(Module._replay_state()));
   const said = (box, key, ...values) => { box.textContent = Words.t(key, ...values); };
-  const outcome = end => Words.t('replay.outcome.' + end.issue);
+  const outcome = end => Words.t('replay.outcome.' + end.coll);
 
   function buttons() {
     $('replay-end').hidden = $('replay-take').hidden = !replaying;
@@ -41,21 +39,11 @@
          e.t.toFixed(3), e.reserve);
   }
 
+  // A flight refused: the program's reader said why, or the page found it first.
   function refuse(from, fault) {
-    const reason = Words.t('replay.fault.' + fault.fault, fault.detail);
+    const reason = fault.why ?? Words.t('replay.fault.' + fault.fault);
     message.textContent = fault.line ? Words.t('replay.refused.line', from, fault.line, reason)
                                      : Words.t('replay.refused', from, reason);
-  }
-
-  // The bytes as the reader takes them: UTF-8 text of at most MAX_BYTES, or the reason it is not.
-  function text(bytes) {
-    if (bytes.length > MAX_BYTES) return {fault: 'too-large', line: 0, detail: ''};
-    try {
-      const t = new TextDecoder('utf-8', {fatal: true}).decode(bytes);
-      return CONTROL.test(t) ? {fault: 'not-text', line: 0, detail: ''} : t;
-    } catch (e) {
-      return {fault: 'not-text', line: 0, detail: ''};
-    }
   }
 
   // Reads the flight that `read` gives and, if the program's reader takes it, replays it.
@@ -65,12 +53,14 @@
     try {
       bytes = new Uint8Array(await read());
     } catch (e) {
-      return refuse(from, {fault: 'unreachable', line: 0, detail: ''});
+      return refuse(from, {fault: 'unreachable', line: 0});
     }
-    const t = text(bytes);
-    if (typeof t != 'string') return refuse(from, t);
     await running;
-    const a = JSON.parse(Module.ccall('replay_read', 'string', ['string'], [t]));
+    // The program's reader sees the bytes as they came, and judges their size and their text itself.
+    const at = Module._malloc(bytes.length + 1);
+    Module.HEAPU8.set(bytes, at);
+    const a = JSON.parse(Module.UTF8ToString(Module._replay_read(at, bytes.length)));
+    Module._free(at);
     if (a.fault) return refuse(from, a);
     if (replaying) Module._replay_stop();
     flight = a;
@@ -214,7 +204,7 @@
     try {
       t = decodeURIComponent(carried[1]);
     } catch (e) {} // a link cut short or mangled on its way
-    if (t === null) running.then(() => refuse(Words.t('scenario.by-link'), {fault: 'damaged-link', line: 0, detail: ''}));
+    if (t === null) running.then(() => refuse(Words.t('scenario.by-link'), {fault: 'damaged-link', line: 0}));
     else load(Words.t('scenario.by-link'), () => new TextEncoder().encode(t));
   } else if (query.get('vol')) {
     const url = query.get('vol');

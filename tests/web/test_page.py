@@ -680,13 +680,15 @@ def test_replay_in_the_page(page):
     page.wait(lambda: replay_state(page)["replaying"])
     page.click("replay-end")
     page.wait(lambda: page.js("return document.getElementById('replay-message').dataset.same") == "true")
-    # Kept as a ghost, the flight is drawn dotted while its start is flown again.
+    # Kept as a ghost, the flight is drawn dotted while its start is flown again (paused here, so that
+    # the new run stands at its start).
+    page.keys_now("p")
     page.click("replay-race")
     page.wait(lambda: int(page.js("return document.getElementById('deck-plane').dataset.ghost || 0")) > 100)
     assert replay_state(page)["calls"] == 0
 
 
-DEMO = "# vol rendez-vous 1\nnom: D\u00e9monstration\n" + SCENARIO + "note 0.5 Ici, on freine.\n0.000 1 Down 1\nfin 60\n"
+DEMO = "# vol rendez-vous 1\n" + SCENARIO + "nom: D\u00e9monstration\nnote 0.5 Ici, on freine.\n0.000 1 Down 1\nfin 60\n"
 
 
 def test_notes_and_bad_flights(page):
@@ -708,14 +710,16 @@ def test_notes_and_bad_flights(page):
     assert replay_state(page)["t"] == t and replay_state(page)["paused"], "the note did not stop the replay"
     page.click("replay-continue")
     page.wait(lambda: page.js("return document.getElementById('replay-message').dataset.same") == "true", timeout=30)
-    printed = page.console()
-    for name, text, line in (("cle.vol", DEMO.replace("Down", "Sideways"), 15),
-                             ("zero.vol", DEMO.replace("Down 1", "Down 0"), 15),
-                             ("apres.vol", DEMO + "0.000 1 Up 1\n", 17)):
+    printed, good = page.console(), open(sealed, encoding="utf-8").read()
+    press = next(l for l in good.splitlines() if l.endswith(" Down 1"))
+    for name, text, fault in (("cle.vol", good.replace(press, press.replace("Down", "Sideways")), press.replace("Down", "Sideways")),
+                              ("zero.vol", good.replace(press, press.replace("Down 1", "Down 0")), press.replace("Down 1", "Down 0")),
+                              ("apres.vol", good + press + "\n", press)):
+        line = text.splitlines().index(fault, text.splitlines().index(fault) + (name == "apres.vol")) + 1
         page.drop(name, text)
         page.wait(lambda: name in page.js("return document.getElementById('replay-message').textContent"))
         said = page.js("return document.getElementById('replay-message').textContent")
-        assert str(line) in said and "refus" in said, (name, said)
+        assert (" %d " % line) in said and "refus" in said, (name, line, said)
     assert page.console() == printed and not replay_state(page)["replaying"]
 
 
