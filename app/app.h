@@ -6,7 +6,7 @@
 // render/); they draw nothing. Everything runs on the one GUI thread inside GLUT callbacks.
 #pragma once
 
-extern int it;     // idle calls counted while running; kept below INT_MAX, cadence preserved
+extern int it; // idle calls counted while running; kept below INT_MAX, cadence preserved
 
 // ---- Start-up and pacing (startup.cpp) ----
 void init(int* argc, char** argv);     // diagnostic line, banner, default scenario

@@ -68,12 +68,13 @@ sim::Vol demonstration(const plan::Plan& p, const char* file) {
         size_t at = 0;
         while (at < v.events.size() && v.events[at].t < s.t - 1e-9)
             at++;
-        const std::string what = s.key == plan::Check ? plan::tr("replay.note.check")
-                                                      : plan::tr("replay.note.step",
-                                                                 {std::to_string(s.count),
-                                                                  plan::tr((std::string("plan.key.") +
-                                                                            plan::keyName(s.key)).c_str()),
-                                                                  plan::keyName(s.key)});
+        const std::string what =
+            s.key == plan::Check
+                ? plan::tr("replay.note.check")
+                : plan::tr("replay.note.step",
+                           {std::to_string(s.count),
+                            plan::tr((std::string("plan.key.") + plan::keyName(s.key)).c_str()),
+                            plan::keyName(s.key)});
         v.notes.push_back({s.t, what, at});
     }
     return v;

@@ -692,7 +692,9 @@ std::vector<std::string> approach(const Flown& f, const Model& m) {
     for (size_t i = 0; i < f.legs.size() && i < f.gates.size(); i++) {
         const Transfer& leg = f.legs[i];
         std::string s;
-        const auto add = [&](const char* key) { s = s.empty() ? tr(key) : tr("plan.method.and", {s, tr(key)}); };
+        const auto add = [&](const char* key) {
+            s = s.empty() ? tr(key) : tr("plan.method.and", {s, tr(key)});
+        };
         if (leg.kx < 0)
             add("plan.method.left");
         if (leg.kx > 0)

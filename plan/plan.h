@@ -89,7 +89,7 @@ const Words& wordsOf(const std::string& code); // the table built in for that la
 std::vector<std::string> languages();          // the codes of the tables built in, French first
 bool setLanguage(const std::string& code);     // false, and French, for a language without a table
 const std::string& language();                 // the code in use
-std::string environmentLanguage(); // what LC_ALL, LC_MESSAGES, LANG and LANGUAGE name, or French
+std::string environmentLanguage();             // what LC_ALL, LC_MESSAGES, LANG and LANGUAGE name, or French
 // The text of `key` in the language in use, with {1}, {2}... replaced by args.
 std::string tr(const char* key, const std::vector<std::string>& args = {});
 

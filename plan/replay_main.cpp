@@ -36,11 +36,11 @@ int bad(const std::string& what) {
 // A flight file's fault in words, naming the file and the line.
 std::string faultText(const std::string& file, const sim::VolFault& f) {
     const std::string key = std::string("replay.fault.") + sim::volErrorName(f.code);
-    const std::string what =
-        plan::tr(key.c_str(), {f.detail, std::to_string(sim::kVolBytesMax / 1024), std::to_string(sim::kNxMin),
-                               std::to_string(sim::kNxMax), std::to_string(sim::kSubStepMax),
-                               std::to_string(sim::kVolCountMax), std::to_string(sim::kVolCallsMax),
-                               std::to_string(sim::kVolPressesMax), std::to_string(sim::kVolSubStepsMax)});
+    const std::string what = plan::tr(
+        key.c_str(), {f.detail, std::to_string(sim::kVolBytesMax / 1024), std::to_string(sim::kNxMin),
+                      std::to_string(sim::kNxMax), std::to_string(sim::kSubStepMax),
+                      std::to_string(sim::kVolCountMax), std::to_string(sim::kVolCallsMax),
+                      std::to_string(sim::kVolPressesMax), std::to_string(sim::kVolSubStepsMax)});
     return f.line ? plan::tr("replay.error.line", {file, std::to_string(f.line), what})
                   : plan::tr("replay.error.file", {file, what});
 }
@@ -59,7 +59,8 @@ bool replay(const std::string& file, bool sealing, Replayed* out) {
     sim::VolFault fault;
     sim::VolEnd said;
     if (!sim::readFile(file.c_str(), sim::kVolBytesMax + 1, &text)) {
-        std::fprintf(stderr, "%s\n", plan::tr("replay.error.file", {file, plan::tr("replay.error.open")}).c_str());
+        std::fprintf(stderr, "%s\n",
+                     plan::tr("replay.error.file", {file, plan::tr("replay.error.open")}).c_str());
         return false;
     }
     if (!sim::readVol(text, &out->flight, &said, &fault, sealing)) {
@@ -94,7 +95,8 @@ std::string humanLine(const Replayed& r) {
     const std::string count = n == 0   ? plan::tr("replay.presses.none")
                               : n == 1 ? plan::tr("replay.presses.one")
                                        : plan::tr("replay.presses.many", {std::to_string(n)});
-    const std::string outcome = plan::fmt("replay.outcome.%d", r.end.coll >= 0 && r.end.coll <= 4 ? r.end.coll : 0);
+    const std::string outcome =
+        plan::fmt("replay.outcome.%d", r.end.coll >= 0 && r.end.coll <= 4 ? r.end.coll : 0);
     return plan::tr("replay.line",
                     {r.file, r.flight.name.empty() ? plan::tr("replay.no-name") : r.flight.name,
                      plan::tr(outcome.c_str()), plan::fmt("%.3f", r.end.t), plan::fmt("%.3f", speedOf(r.end)),
@@ -113,8 +115,8 @@ std::string field(const std::string& s) {
 }
 
 std::string csvLine(const Replayed& r) {
-    return field(r.file) + "," + field(r.flight.name) + "," + sim::volOutcomeName(r.end.coll) +
-           "," + plan::fmt("%.3f,%.3f,%d,%d,", r.end.t, speedOf(r.end), r.end.reserve, presses(r.flight)) +
+    return field(r.file) + "," + field(r.flight.name) + "," + sim::volOutcomeName(r.end.coll) + "," +
+           plan::fmt("%.3f,%.3f,%d,%d,", r.end.t, speedOf(r.end), r.end.reserve, presses(r.flight)) +
            verdict(r.conforms) + "\n";
 }
 
@@ -177,7 +179,8 @@ int main(int argc, char** argv) {
             // Sealed: the flight with its replay's end, read back and replayed as any file is.
             const std::string text = sim::writeVol(r.flight, r.end);
             if (!writeFile(out, text)) {
-                std::fprintf(stderr, "%s\n", plan::tr("replay.error", {plan::tr("replay.error.write", {out})}).c_str());
+                std::fprintf(stderr, "%s\n",
+                             plan::tr("replay.error", {plan::tr("replay.error.write", {out})}).c_str());
                 return 2;
             }
             sim::VolEnd said;

@@ -96,7 +96,8 @@ size_t textChar(const std::string& s, size_t i) {
         code = code << 6 | (d & 0x3F);
     }
     // Overlong forms, surrogates, beyond Unicode, C1 controls.
-    if (code < least || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF || (code >= 0x80 && code <= 0x9F))
+    if (code < least || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF ||
+        (code >= 0x80 && code <= 0x9F))
         return 0;
     return n;
 }
@@ -242,7 +243,7 @@ struct Reader {
         long long call = 0;
         if (!number(w[0], &t))
             return fail(std::isdigit(static_cast<unsigned char>(w[0][0])) || w[0][0] == '-' ? VolBadNumber
-                                                                                             : VolBadLine,
+                                                                                            : VolBadLine,
                         line, w[0]);
         if (w.size() < 3)
             return fail(VolBadLine, line, w[0]);
@@ -359,7 +360,8 @@ struct Reader {
 };
 
 size_t lineAt(const std::string& text, size_t at) {
-    return 1 + static_cast<size_t>(std::count(text.begin(), text.begin() + static_cast<long>(std::min(at, text.size())), '\n'));
+    return 1 + static_cast<size_t>(std::count(
+                   text.begin(), text.begin() + static_cast<long>(std::min(at, text.size())), '\n'));
 }
 
 } // namespace
@@ -369,12 +371,12 @@ const char* volOutcomeName(int coll) {
 }
 
 const char* volErrorName(VolError code) {
-    static const char* const names[] = {"ok",        "too-large",       "not-text",    "not-flight",
-                                        "head-item", "nx",              "dt-not-positive", "dt-too-small",
-                                        "dt-too-long", "head-twice",    "head-late",   "bad-line",
-                                        "bad-number", "unknown-key",    "bad-count",   "call-order",
-                                        "call-past-end", "too-long",    "no-end",      "after-end",
-                                        "bad-end"};
+    static const char* const names[] = {
+        "ok",         "too-large",       "not-text",     "not-flight",  "head-item",
+        "nx",         "dt-not-positive", "dt-too-small", "dt-too-long", "head-twice",
+        "head-late",  "bad-line",        "bad-number",   "unknown-key", "bad-count",
+        "call-order", "call-past-end",   "too-long",     "no-end",      "after-end",
+        "bad-end"};
     return code >= VolOk && code <= VolBadEnd ? names[code] : "bad-line";
 }
 
@@ -447,10 +449,11 @@ std::string writeVol(const Vol& f, const VolEnd& end) {
     const ParaPhy& h = f.head;
     std::string out = std::string(kFirstLine) + "\n";
     out += "dt=" + exact(h.dt) + "\nnx=" + std::to_string(h.nx) + "\ntrois=" + exact(h.trois) +
-           "\nOmega=" + exact(h.Omega) + "\nX0=" + exact(h.X0) + "\nY0=" + exact(h.Y0) + "\nZ0=" + exact(h.Z0) +
-           "\nXp0=" + exact(h.Xp0) + "\nYp0=" + exact(h.Yp0) + "\nZp0=" + exact(h.Zp0) + "\np=" + exact(h.p) + "\n";
-    out += "temps=" + exact(f.t0) + "\nOmo=" + exact(f.omo) + "\nreserve=" + std::to_string(std::max(f.reserve, 0)) +
-           "\n";
+           "\nOmega=" + exact(h.Omega) + "\nX0=" + exact(h.X0) + "\nY0=" + exact(h.Y0) +
+           "\nZ0=" + exact(h.Z0) + "\nXp0=" + exact(h.Xp0) + "\nYp0=" + exact(h.Yp0) +
+           "\nZp0=" + exact(h.Zp0) + "\np=" + exact(h.p) + "\n";
+    out += "temps=" + exact(f.t0) + "\nOmo=" + exact(f.omo) +
+           "\nreserve=" + std::to_string(std::max(f.reserve, 0)) + "\n";
     if (f.frames)
         out += "images\n";
     bool contact = false;
@@ -483,13 +486,15 @@ std::string writeVol(const Vol& f, const VolEnd& end) {
     }
     notesUpTo(static_cast<size_t>(-1));
     std::snprintf(line, sizeof line, "fin %lld %s %.17g %.17g %.17g %.17g %.17g %.17g %.17g %d\n", end.calls,
-                  volOutcomeName(end.coll), end.t, end.X, end.Y, end.Z, end.Xp,
-                  end.Yp, end.Zp, std::max(end.reserve, 0));
+                  volOutcomeName(end.coll), end.t, end.X, end.Y, end.Z, end.Xp, end.Yp, end.Zp,
+                  std::max(end.reserve, 0));
     return out + line;
 }
 
-VolEnd replayVol(const Vol& f, long long n, std::vector<VolPoint>* path) {
+VolEnd replayVol(const Vol& flight, long long n, std::vector<VolPoint>* path) {
     n = std::clamp(n, 0LL, kVolCallsMax);
+    // A copy first: the flight may be the live record itself, which hold() puts aside.
+    const Vol f = flight;
     Held saved = hold();
     razFlight(f, false);
     if (f.judged)
