@@ -152,3 +152,31 @@ TEST(FlightFile, WithoutFramesTheReserveIsClampedBeforeEachCall) {
         EXPECT_EQ(e.reserve, reserve) << text;
     }
 }
+
+TEST(FlightFile, TheFlightsOfTestData) {
+    // Each file is named after its case: the flights conform; the others are refused with their fault.
+    const std::pair<const char*, VolError> files[] = {
+        {"vol-plan-fo2.vol", VolOk},
+        {"vol-plan-fo5-from-a-pause.vol", VolOk},
+        {"vol-hand-sealed.vol", VolOk},
+        {"vol-reserve-dry.vol", VolOk},
+        {"vol-start-not-judged.vol", VolOk},
+        {"vol-presses-after-the-last-call.vol", VolOk},
+        {"vol-fin-with-calls-only.vol", VolBadEnd},
+        {"vol-call-before-the-one-above.vol", VolCallOrder},
+        {"vol-line-after-fin.vol", VolAfterEnd},
+        {"vol-latin-1-name.vol", VolNotText},
+    };
+    for (const auto& [name, code] : files) {
+        std::string text;
+        ASSERT_TRUE(readFile((std::string(TEST_DATA_DIR) + "/" + name).c_str(), kVolBytesMax + 1, &text))
+            << name;
+        Vol f;
+        VolEnd said;
+        VolFault fault;
+        EXPECT_EQ(readVol(text, &f, &said, &fault) ? VolOk : fault.code, code) << name;
+        if (code == VolOk) {
+            EXPECT_TRUE(sameEnd(replayVol(f, said.calls), said)) << name;
+        }
+    }
+}
