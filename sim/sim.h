@@ -1,5 +1,6 @@
 // sim — the simulation core: the scenario record, the state of one run, the reset, the
-// relative-motion integrator and the outcome rules. It links no GL.
+// relative-motion integrator, the outcome rules, and the record of the run with its file and its
+// replay. It links no GL.
 //
 // State: everything below is process-wide with one instance. The resets `raz` and `razFlight` own the
 // history arrays `x`, `y`, `z` and alone resize them. Writers: the resets and `nextD` move the chaser,
