@@ -32,10 +32,11 @@ XVFB_ON = xvfb-run -a -n $(1) -s "-screen 0 1280x1024x24 -noreset"
         fuzz-corpus
 
 # The fuzz targets of fuzz/, and the files of tests/data/ each one also replays.
-FUZZERS := obj scenario ppm
+FUZZERS := obj scenario ppm vol
 FUZZ_EXT_obj := obj
 FUZZ_EXT_scenario := in
 FUZZ_EXT_ppm := ppm
+FUZZ_EXT_vol := vol
 FUZZ_TIME ?= 1200
 # -max_len: small inputs reach the same code far faster than whole models do.
 # -close_fd_mask=3: the readers' messages would slow the runs down; libFuzzer's own reports still show.
@@ -135,7 +136,7 @@ bench: build
 # Every corpus file and every test file of the target's kind, each run once.
 fuzz-replay: build-fuzz
 	@set -e; for t in $(FUZZERS); do \
-	  case $$t in obj) ext=$(FUZZ_EXT_obj);; scenario) ext=$(FUZZ_EXT_scenario);; ppm) ext=$(FUZZ_EXT_ppm);; esac; \
+	  case $$t in obj) ext=$(FUZZ_EXT_obj);; scenario) ext=$(FUZZ_EXT_scenario);; ppm) ext=$(FUZZ_EXT_ppm);; vol) ext=$(FUZZ_EXT_vol);; esac; \
 	  files=$$(find fuzz/corpus/$$t -type f; find tests/data -maxdepth 1 -name "*.$$ext"); \
 	  echo "fuzz_$$t: replaying $$(echo $$files | wc -w) files"; \
 	  build-fuzz/fuzz/fuzz_$$t -close_fd_mask=3 $$files >build-fuzz/replay-$$t.log 2>&1 \

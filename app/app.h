@@ -6,7 +6,7 @@
 // render/); they draw nothing. Everything runs on the one GUI thread inside GLUT callbacks.
 #pragma once
 
-extern int it;     // idle calls counted while running; kept below INT_MAX, cadence preserved
+extern int it; // idle calls counted while running; kept below INT_MAX, cadence preserved
 
 // ---- Start-up and pacing (startup.cpp) ----
 // The right button's menus, in the order of their entries: the scenario submenu's labels (its values

@@ -4,6 +4,7 @@
 #   PREFIX/bin/rendezvous                        script: cd to the data's folder, exec the program
 #   PREFIX/libexec/rendezvous/rendezvous         the program
 #   PREFIX/bin/rendezvous-plan                   the planner, which takes a scenario file's path
+#   PREFIX/bin/rendezvous-replay                 the replay of flight files, beside the planner
 #   PREFIX/share/rendezvous/data/                scenarios, models, help page
 #   PREFIX/share/applications/rendezvous.desktop menu entry
 #   PREFIX/share/icons/hicolor/scalable/apps/rendezvous.svg   icon (tools/make_icon.py)
@@ -46,7 +47,7 @@ endforeach()
 add_custom_target(manpage ALL DEPENDS ${MAN_PAGES})
 
 install(TARGETS rendezvous RUNTIME DESTINATION ${RENDEZVOUS_EXE_DIR})
-install(TARGETS rendezvous-plan RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS rendezvous-plan rendezvous-replay RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(PROGRAMS ${CMAKE_BINARY_DIR}/dist/rendezvous DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/data DESTINATION ${RENDEZVOUS_DATA_DIR})
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/rendezvous.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)

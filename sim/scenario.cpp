@@ -281,13 +281,15 @@ void raz() {
 }
 
 void razFlight(const Vol& flight, bool trail) {
+    // Read before the new record replaces the old: the flight may be the live record itself.
+    std::string name = flight.name, scenario = flight.scenario;
     para_phy = flight.head;
     t = flight.t0;
     Omo = flight.omo;
     pc = flight.reserve;
     begin(false, trail);
-    vol.name = flight.name;
-    vol.scenario = flight.scenario;
+    vol.name.swap(name);
+    vol.scenario.swap(scenario);
 }
 
 } // namespace sim

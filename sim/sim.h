@@ -1,5 +1,6 @@
 // sim — the simulation core: the scenario record, the state of one run, the reset, the
-// relative-motion integrator and the outcome rules. It links no GL.
+// relative-motion integrator, the outcome rules, and the record of the run with its file and its
+// replay. It links no GL.
 //
 // State: everything below is process-wide with one instance. The resets `raz` and `razFlight` own the
 // history arrays `x`, `y`, `z` and alone resize them. Writers: the resets and `nextD` move the chaser,
@@ -33,20 +34,20 @@ struct ParaPhy {
 
 extern ParaPhy para_phy; // the scenario in force
 
-extern double X, Y, Z;    // chaser position relative to the target (X radial, Y along track, Z normal)
-extern double Xp, Yp, Zp; // chaser velocity
-extern double px, py, pz; // thrust acceleration for the next integrator call
-extern double t;          // simulated time
-extern double tcalc;      // simulated time per integrator call; 0 once the chaser touched the target
-extern double speed;      // factor applied to dt at each reset
-extern int slow;          // idle calls per integrator call, never below 1
-extern int pause;         // 0 running, otherwise paused
-extern int pc;            // fuel reserve, in thruster presses
-extern int pcmax;         // the full reserve
-extern int coll;          // outcome: 0 under way, 1 collision, 2 docked too fast, 3 docked, 4 lost
-extern int it_t;          // integrator calls since the last reset, held at nx once the history is full
-extern long long calls;   // integrator calls since the last reset, counted on (never held, never wraps)
-extern double Omo;        // orbital rate saved by 'o'; negative when nothing is saved. A reset keeps it
+extern double X, Y, Z;      // chaser position relative to the target (X radial, Y along track, Z normal)
+extern double Xp, Yp, Zp;   // chaser velocity
+extern double px, py, pz;   // thrust acceleration for the next integrator call
+extern double t;            // simulated time
+extern double tcalc;        // simulated time per integrator call; 0 once the chaser touched the target
+extern double speed;        // factor applied to dt at each reset
+extern int slow;            // idle calls per integrator call, never below 1
+extern int pause;           // 0 running, otherwise paused
+extern int pc;              // fuel reserve, in thruster presses
+extern int pcmax;           // the full reserve
+extern int coll;            // outcome: 0 under way, 1 collision, 2 docked too fast, 3 docked, 4 lost
+extern int it_t;            // integrator calls since the last reset, held at nx once the history is full
+extern long long calls;     // integrator calls since the last reset, counted on (never held, never wraps)
+extern double Omo;          // orbital rate saved by 'o'; negative when nothing is saved. A reset keeps it
 extern bool subStepsWarned; // the sub-step bound was reported in this run (once a run, not every call)
 extern std::vector<double> x, y, z; // trajectory history, nx + 1 samples each
 extern const char* nomfichier;      // path of the current scenario file
@@ -68,12 +69,12 @@ extern bool scenarioRead; // whether the last Lit2 could open its file; start-up
 
 // How one of the eleven items of a scenario's text was read.
 struct ScenarioItem {
-    const char* key = "";  // "dt", "nx", ...
-    size_t at = 0;         // where in the text it stands, or was looked for
-    bool read = false;     // a finite number was read into the record
-    bool missing = false;  // not read because its key was not there
-    double value = 0.0;    // the record's value for it afterwards: the number read, or the one kept
-    std::string text;      // when not read though present: its token, cut short and escaped
+    const char* key = ""; // "dt", "nx", ...
+    size_t at = 0;        // where in the text it stands, or was looked for
+    bool read = false;    // a finite number was read into the record
+    bool missing = false; // not read because its key was not there
+    double value = 0.0;   // the record's value for it afterwards: the number read, or the one kept
+    std::string text;     // when not read though present: its token, cut short and escaped
 };
 // Reads the eleven items of a scenario from text[*pos] on, as Lit2 reads a file: each key literally
 // where the last item's white space ends, '=', a finite number. An item not read keeps the record's
@@ -85,8 +86,14 @@ bool readFile(const char* path, size_t max, std::string* text);
 
 // Whether a scenario's nx and dt (the dt in force, after `speed`) are ones the program flies as they
 // stand; the values match the page's codes, 1 being an item not read.
-enum ScenarioRule { ScenarioOk, ScenarioItemBad, ScenarioNx, ScenarioDtNotPositive, ScenarioDtTooSmall,
-                    ScenarioDtTooLong };
+enum ScenarioRule {
+    ScenarioOk,
+    ScenarioItemBad,
+    ScenarioNx,
+    ScenarioDtNotPositive,
+    ScenarioDtTooSmall,
+    ScenarioDtTooLong
+};
 ScenarioRule scenarioRule(int nx, double dt);
 
 void Lit2(const char* path, ParaPhy* record); // reads the eleven items; a bad item keeps its old value
@@ -124,16 +131,16 @@ struct Note {
 };
 // A flight: the state it starts from and what was done, call by call.
 struct Vol {
-    ParaPhy head;             // the scenario in force at the reset (dt after speed, nx within bounds)
-    double t0 = 0.0;          // the time at the reset
-    double omo = -1.0;        // the rate saved by 'o' at the reset; negative when nothing is saved
-    int reserve = 100;        // the reserve at the reset
-    bool frames = false;      // the record's 'v' events are all the gauge did; otherwise the gauge's
-                              // clamp applies just before each call, as in a hand-written flight
-    bool judged = true;       // the outcome rules judged the start before call 1
-    std::string name;         // the pilot's, "" when none
-    std::string scenario;     // the file it came from, "" when none
-    std::vector<Note> notes;  // to show during a replay
+    ParaPhy head;            // the scenario in force at the reset (dt after speed, nx within bounds)
+    double t0 = 0.0;         // the time at the reset
+    double omo = -1.0;       // the rate saved by 'o' at the reset; negative when nothing is saved
+    int reserve = 100;       // the reserve at the reset
+    bool frames = false;     // the record's 'v' events are all the gauge did; otherwise the gauge's
+                             // clamp applies just before each call, as in a hand-written flight
+    bool judged = true;      // the outcome rules judged the start before call 1
+    std::string name;        // the pilot's, "" when none
+    std::string scenario;    // the file it came from, "" when none
+    std::vector<Note> notes; // to show during a replay
     std::vector<VolEvent> events;
 };
 // Where a flight stands: what the last line of its file says.
@@ -177,7 +184,7 @@ struct Held {
     std::vector<double> x, y, z; // swapped out: the borrower starts with none
     Vol vol;                     // swapped out: the borrower starts with an empty record
 };
-Held hold();              // takes the state away; the borrower resets before it flies
+Held hold();               // takes the state away; the borrower resets before it flies
 void giveBack(Held& held); // puts every variable back as hold found it
 
 // ---- The flight file (vol.cpp) ----

@@ -49,6 +49,12 @@ def test_installed_program_starts_anywhere(binary):
     plan = subprocess.run([os.path.join(STAGE, "usr/bin/rendezvous-plan"), "--keys",
                            os.path.join(STAGE, "usr/share/rendezvous/data/fo3.in")], capture_output=True, text=True)
     assert plan.returncode == 0 and " Left " in plan.stdout, plan.stderr  # 0: the plan docks
+    # The replay beside it replays the planner's own flight: it conforms.
+    flight = os.path.join(tempfile.mkdtemp(), "fo3.vol")
+    subprocess.run([os.path.join(STAGE, "usr/bin/rendezvous-plan"), "--vol", flight,
+                    os.path.join(STAGE, "usr/share/rendezvous/data/fo3.in")], capture_output=True, check=True)
+    replay = subprocess.run([os.path.join(STAGE, "usr/bin/rendezvous-replay"), flight], capture_output=True, text=True)
+    assert replay.returncode == 0 and replay.stdout.endswith(" conforme\n"), replay.stdout + replay.stderr
 
     share = os.path.join(STAGE, "usr/share")
     entry = os.path.join(share, "applications/rendezvous.desktop")

@@ -31,8 +31,8 @@ std::string temp(const std::string& name) {
 // Runs a command line in the C locale (French, as nothing names a language), from the source tree.
 Ran run(const std::string& args, const char* program = REPLAY) {
     const std::string err = temp("stderr");
-    const std::string command = std::string("cd '") + SOURCE_DIR + "' && LC_ALL=C LANG=C LANGUAGE= " + program + " " +
-                                args + " 2>'" + err + "'";
+    const std::string command = std::string("cd '") + SOURCE_DIR +
+                                "' && LC_ALL=C LANG=C LANGUAGE= " + program + " " + args + " 2>'" + err + "'";
     Ran r;
     FILE* p = popen(command.c_str(), "r");
     char block[4096];
@@ -110,13 +110,16 @@ TEST(ReplayCommand, CsvAndSealingAFlightWrittenByHand) {
     const std::string out = temp("sealed.vol");
     const Ran sealing = run("--write '" + out + "' '" + hand + "'");
     EXPECT_EQ(sealing.status, 0) << sealing.err;
-    EXPECT_NE(slurp(out).find("note 0.000 Deux flèches arrière pour descendre sous la cible.\n"), std::string::npos);
+    EXPECT_NE(slurp(out).find("note 0.000 Deux flèches arrière pour descendre sous la cible.\n"),
+              std::string::npos);
     const Ran csv = run("--csv '" + out + "' '" + out + "'");
     EXPECT_EQ(csv.status, 0);
     // The header, then a line a file; the name quoted as RFC 4180 asks, the check's words as always.
-    EXPECT_EQ(csv.out.substr(0, csv.out.find('\n')), "fichier,nom,issue,temps,vitesse,reserve,pressions,verification");
+    EXPECT_EQ(csv.out.substr(0, csv.out.find('\n')),
+              "fichier,nom,issue,temps,vitesse,reserve,pressions,verification");
     EXPECT_EQ(lines(csv.out), 3);
-    EXPECT_NE(csv.out.find(out + ",\"Martin, \"\"le prof\"\"\",en-vol,25.000,"), std::string::npos) << csv.out;
+    EXPECT_NE(csv.out.find(out + ",\"Martin, \"\"le prof\"\"\",en-vol,25.000,"), std::string::npos)
+        << csv.out;
     EXPECT_NE(csv.out.find(",98,2,conforme\n"), std::string::npos) << csv.out;
     EXPECT_EQ(run("--write '" + out + "' '" + hand + "' '" + hand + "'").status, 2); // one flight at a time
 }
