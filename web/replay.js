@@ -22,6 +22,7 @@
     Module.postRun = [].concat(Module.postRun || [], resolve);
   });
 
+  const pressing = key => Module.pressKey && Module.pressKey(key);
   const state = () => JSON.parse(Module.UTF8ToString(Module._replay_state()));
   const said = (box, key, ...values) => { box.textContent = Words.t(key, ...values); };
   const outcome = end => Words.t('replay.outcome.' + end.coll);
@@ -70,10 +71,16 @@
     start(true);
   }
 
+  // The note put away, and the program going again if a note had paused it.
+  function release() {
+    noteBox.hidden = true;
+    if (held) pressing('p');
+    held = false;
+  }
+
   // The program at the flight's start; its presses follow when `fly`.
   function start(fly) {
-    noteBox.hidden = true;
-    held = false;
+    release();
     Module._replay_start(fly ? 1 : 0);
     replaying = fly;
     Module.onInput && Module.onInput('replay', 0); // the deck sees the new run at once
@@ -81,10 +88,6 @@
     message.textContent = fly ? '' : Words.t('replay.racing', flight.name || source);
     buttons();
     canvas.focus();
-  }
-
-  function pressing(key) {
-    if (Module.pressKey) Module.pressKey(key);
   }
 
   // A note, shown until « Continuer »: the program waits, paused.
@@ -142,9 +145,7 @@
   })(Module.acceptInput);
 
   $('replay-continue').addEventListener('click', () => {
-    noteBox.hidden = true;
-    if (held) pressing('p');
-    held = false;
+    release();
     canvas.focus();
     if (!replaying && flight) {
       const late = flight.notes.find(n => !n.shown);
@@ -153,6 +154,7 @@
   });
   $('replay-end').addEventListener('click', () => {
     if (!replaying) return;
+    release();
     Module._replay_to_end();
     // The notes on the way were passed over at the person's asking.
     const t = state().t;
@@ -164,9 +166,7 @@
     if (!replaying) return;
     Module._replay_stop();
     replaying = false;
-    noteBox.hidden = true;
-    if (held) pressing('p');
-    held = false;
+    release();
     said(message, 'replay.taken', state().calls);
     buttons();
     canvas.focus();

@@ -702,6 +702,7 @@ def test_notes_and_bad_flights(page):
     subprocess.run([os.path.join("build", "rendezvous-replay"), "--write", sealed, written], check=True,
                    capture_output=True)
     page.printed('open data file "data/cible.obj"')
+    page.keys_now("S", "S", "S", "S")
     page.drop("demo.vol", open(sealed, encoding="utf-8").read())
     page.wait(lambda: page.js("return !document.getElementById('replay-note').hidden"), timeout=30)
     assert page.js("return document.getElementById('replay-note-text').textContent") == "Ici, on freine."
@@ -710,6 +711,11 @@ def test_notes_and_bad_flights(page):
     assert replay_state(page)["t"] == t and replay_state(page)["paused"], "the note did not stop the replay"
     page.click("replay-continue")
     page.wait(lambda: page.js("return document.getElementById('replay-message').dataset.same") == "true", timeout=30)
+    # A flight left while its note holds the program lets the program go: here, for its ghost.
+    page.drop("demo.vol", open(sealed, encoding="utf-8").read())
+    page.wait(lambda: page.js("return !document.getElementById('replay-note').hidden"), timeout=30)
+    page.click("replay-race")
+    assert not replay_state(page)["paused"], "the program stays paused by a note put away"
     printed, good = page.console(), open(sealed, encoding="utf-8").read()
     press = next(l for l in good.splitlines() if l.endswith(" Down 1"))
     for name, text, fault in (("cle.vol", good.replace(press, press.replace("Down", "Sideways")), press.replace("Down", "Sideways")),
