@@ -222,12 +222,16 @@
       g.fillRect(a - 0.75, b - 0.75, 1.5, 1.5);
     }
     g.font = '10px sans-serif';
-    let mark = Math.ceil(p[0] / GHOST_MARK) * GHOST_MARK;
+    // A slow ghost puts its marks close together: a time is written only clear of the last one written.
+    let mark = Math.ceil(p[0] / GHOST_MARK) * GHOST_MARK, la = -1e9, lb = -1e9;
     for (let i = 0; i < p.length; i += 4) {
       if (p[i] + 1e-9 < mark) continue;
       const a = u(p[i + 2]), b = v(p[i + 1]);
       g.beginPath(); g.arc(a, b, 2.5, 0, 2 * Math.PI); g.fill();
-      g.fillText(mark.toFixed(0), a + 3, b - 3);
+      if (Math.abs(a - la) > 24 || Math.abs(b - lb) > 12) {
+        g.fillText(mark.toFixed(0), a + 3, b - 3);
+        la = a, lb = b;
+      }
       mark += GHOST_MARK;
     }
     // The ghost at the same time from its start as the chaser from its own.
