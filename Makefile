@@ -64,6 +64,16 @@ web: deps-web
 	$(EMENV) cmake --build build-web -j $(JOBS)
 	@echo "The site: build-web/site ($$(du -sk build-web/site | cut -f1) KiB); make serve shows it."
 
+# make scorm: the site as a SCORM 1.2 package for a learning platform, build-web/rendezvous-scorm.zip;
+# SCORM_LAUNCH='?cas=2' makes its flights of scenario 2 the graded ones (the program's first otherwise).
+.PHONY: scorm
+scorm: web
+	$(EMENV) emcmake cmake -S web -B build-web -DSCORM_LAUNCH='$(SCORM_LAUNCH)' >/dev/null
+	$(EMENV) cmake --build build-web --target scorm
+	@echo "The package: build-web/rendezvous-scorm.zip ($$(du -k build-web/rendezvous-scorm.zip | cut -f1) KiB)."
+# The page's test in a platform hosts the package.
+test: scorm
+
 serve: web
 	python3 -m http.server --bind 127.0.0.1 --directory build-web/site 8000
 
