@@ -146,6 +146,11 @@ def test_opened_again(page):
     page.click("replay-end")
     page.wait(lambda: page.js("return document.getElementById('replay-message').dataset.same") == "true")
     assert page.cmi()["core"]["lesson_status"] == "passed"
+    # Left, as the platform leaves it: an attempt to take up again, and the session finished.
+    page.d.switch_to.default_content()
+    page.js("document.getElementById('sco').src = 'about:blank'")
+    page.wait(lambda: page.js("return API.cmi.core.toJSON().exit") == "suspend")
+    assert page.js("return API.isTerminated()")
 
 
 def test_refused_and_outside(page):
