@@ -51,6 +51,8 @@ deps-web:
 	@sh tools/deps.sh $(PACKAGES) $(WEB_PACKAGES)
 
 # The browsers of the page's test, and puppeteer-core at the version tests/web/package-lock.json holds.
+# scorm-again too, the SCORM 1.2 runtime that the platform's test (tests/web/test_scorm.py) hosts the
+# package under: Debian packages none.
 deps-browsers: tests/web/node_modules/.package-lock.json
 tests/web/node_modules/.package-lock.json: tests/web/package-lock.json
 	@sh tools/deps.sh $(PACKAGES) $(WEB_PACKAGES) $(BROWSER_PACKAGES)
