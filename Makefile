@@ -51,6 +51,8 @@ deps-web:
 	@sh tools/deps.sh $(PACKAGES) $(WEB_PACKAGES)
 
 # The browsers of the page's test, and puppeteer-core at the version tests/web/package-lock.json holds.
+# scorm-again too, the SCORM 1.2 runtime that the platform's test (tests/web/test_scorm.py) hosts the
+# package under: Debian packages none.
 deps-browsers: tests/web/node_modules/.package-lock.json
 tests/web/node_modules/.package-lock.json: tests/web/package-lock.json
 	@sh tools/deps.sh $(PACKAGES) $(WEB_PACKAGES) $(BROWSER_PACKAGES)
@@ -63,6 +65,16 @@ web: deps-web
 	$(EMENV) emcmake cmake -S web -B build-web -DCMAKE_BUILD_TYPE=Release >/dev/null
 	$(EMENV) cmake --build build-web -j $(JOBS)
 	@echo "The site: build-web/site ($$(du -sk build-web/site | cut -f1) KiB); make serve shows it."
+
+# make scorm: the site as a SCORM 1.2 package for a learning platform, build-web/rendezvous-scorm.zip;
+# SCORM_LAUNCH='?cas=2' makes its flights of scenario 2 the graded ones (the program's first otherwise).
+.PHONY: scorm
+scorm: web
+	$(EMENV) emcmake cmake -S web -B build-web -DSCORM_LAUNCH='$(SCORM_LAUNCH)' >/dev/null
+	$(EMENV) cmake --build build-web --target scorm
+	@echo "The package: build-web/rendezvous-scorm.zip ($$(du -k build-web/rendezvous-scorm.zip | cut -f1) KiB)."
+# The page's test in a platform hosts the package.
+test: scorm
 
 serve: web
 	python3 -m http.server --bind 127.0.0.1 --directory build-web/site 8000

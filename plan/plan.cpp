@@ -720,7 +720,9 @@ std::vector<std::string> approach(const Flown& f, const Model& m) {
 
 } // namespace
 
-Plan planFrom(const sim::ParaPhy& sc, const Moment& from) {
+Plan planFrom(const sim::ParaPhy& scenario, const Moment& from) {
+    // A copy first: the scenario may be the live record's head, which hold() puts aside.
+    const sim::ParaPhy sc = scenario;
     sim::Held saved = sim::hold();
     Plan best;
     best.outcome = -1;

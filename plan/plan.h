@@ -98,6 +98,11 @@ OwnStart ownStart(const sim::ParaPhy& sc, double spread, const std::string& code
 // against `advised`, what the planner's plan from the same start uses (0 when there is none); docked too
 // fast 20, a collision 10, lost or under way 0.
 int score(int outcome, int used, int advised);
+// Whether a flight may be graded as one of the scenario `set` that a teacher gave: flown by a person
+// (not begun by a replay) from that scenario's start, its eleven items at the reset, with a full
+// reserve, and with the orbital rate as the scenario sets it throughout (no 'o' or 'O'). An easier
+// start, a switched-off orbit or another's flight replayed earns nothing.
+bool graded(const sim::Vol& flight, const sim::ParaPhy& set);
 
 // ---- Words (words.cpp) ----
 // What the planner, the replay, the pictures and the page say comes from one table per language,

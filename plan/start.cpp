@@ -1,4 +1,4 @@
-// A start of its own for each student, and the one score of a flight.
+// A start of its own for each student, the one score of a flight, and which flights a grade takes.
 //
 // A teacher gives a scenario, a spread and a code word; each student's start is the scenario's moved by
 // up to the spread, drawn from the code word and the student's name, the same on every machine: the
@@ -136,6 +136,13 @@ int score(int outcome, int used, int advised) {
     default: // lost, or still under way
         return 0;
     }
+}
+
+bool graded(const sim::Vol& flight, const sim::ParaPhy& set) {
+    if (flight.replayed || flight.reserve != sim::pcmax || !sim::sameScenario(flight.head, set))
+        return false;
+    return std::none_of(flight.events.begin(), flight.events.end(),
+                        [](const sim::VolEvent& e) { return e.kind == 'o' || e.kind == 'O'; });
 }
 
 } // namespace plan

@@ -212,6 +212,11 @@ ScenarioRule scenarioRule(int nx, double dt) {
     return ScenarioOk;
 }
 
+bool sameScenario(const ParaPhy& a, const ParaPhy& b) {
+    return a.dt == b.dt && a.nx == b.nx && a.Omega == b.Omega && a.trois == b.trois && a.X0 == b.X0 &&
+           a.Y0 == b.Y0 && a.Z0 == b.Z0 && a.Xp0 == b.Xp0 && a.Yp0 == b.Yp0 && a.Zp0 == b.Zp0 && a.p == b.p;
+}
+
 void Lit2(const char* path, ParaPhy* record) {
     std::printf("fichier de donnees:   %s!   \n", path);
     std::string s;

@@ -7,7 +7,8 @@
 // the thruster keys press through `thrust` (which sets `px`/`py`/`pz` and spends `pc` through `fire`),
 // `o` and `O` switch the orbital rate through `orbitOff`/`orbitOn` (`Omo`), `clampReserve` (called by
 // the gauge each frame) clamps `pc` and `p`, `collision` sets `coll` and stops `tcalc`, the menus pick
-// `nomfichier`. The record of the run, `vol`, is filled by those same functions and nowhere else.
+// `nomfichier`. The record of the run, `vol`, is filled by those same functions and nowhere else; the
+// page's replay alone marks the run it begins as `replayed`.
 // Whoever flies trial flights (the planner, the replay) holds the whole state first (`hold`) and gives
 // it back after (`giveBack`), so that the live run and its record never see them.
 // All of it runs on the one GUI thread, so nothing is locked.
@@ -95,6 +96,8 @@ enum ScenarioRule {
     ScenarioDtTooLong
 };
 ScenarioRule scenarioRule(int nx, double dt);
+// Whether two scenarios hold the same eleven items, to the last bit.
+bool sameScenario(const ParaPhy& a, const ParaPhy& b);
 
 void Lit2(const char* path, ParaPhy* record); // reads the eleven items; a bad item keeps its old value
 void raz();                                   // starts a new run of nomfichier
@@ -138,6 +141,8 @@ struct Vol {
     bool frames = false;     // the record's 'v' events are all the gauge did; otherwise the gauge's
                              // clamp applies just before each call, as in a hand-written flight
     bool judged = true;      // the outcome rules judged the start before call 1
+    bool replayed = false;   // begun by the page's replay, which handed over its presses: flown by a
+                             // file, not by a person (kept in memory only, never in a file)
     std::string name;        // the pilot's, "" when none
     std::string scenario;    // the file it came from, "" when none
     std::vector<Note> notes; // to show during a replay

@@ -208,12 +208,7 @@ EMSCRIPTEN_KEEPALIVE const char* deck_score() {
     static sim::ParaPhy planned;
     static int advisedFor = -1;
     const sim::ParaPhy& h = sim::vol.head;
-    const auto same = [](const sim::ParaPhy& a, const sim::ParaPhy& b) {
-        return a.dt == b.dt && a.nx == b.nx && a.Omega == b.Omega && a.trois == b.trois && a.X0 == b.X0 &&
-               a.Y0 == b.Y0 && a.Z0 == b.Z0 && a.Xp0 == b.Xp0 && a.Yp0 == b.Yp0 && a.Zp0 == b.Zp0 &&
-               a.p == b.p;
-    };
-    if (advisedFor != sim::vol.reserve || !same(planned, h)) {
+    if (advisedFor != sim::vol.reserve || !sim::sameScenario(planned, h)) {
         const plan::Plan p =
             plan::planFrom(h, {sim::vol.t0, h.X0, h.Y0, h.Z0, h.Xp0, h.Yp0, h.Zp0, sim::vol.reserve});
         planned = h;

@@ -51,10 +51,11 @@ var Module = (() => {
   };
   // The site kept for a lesson without network (sw.js); a page served from the file system has none.
   // A new site is kept during the visit that finds it, and shows at the next one. Registered once the
-  // page has loaded, so that keeping the site does not slow the first start.
+  // page has loaded, so that keeping the site does not slow the first start. Inside a learning
+  // platform (scorm.js) the platform serves the page, and its package has no worker.
   if ('serviceWorker' in navigator && window.isSecureContext) {
     const kept = navigator.serviceWorker.controller;
-    window.addEventListener('load', () => navigator.serviceWorker.register('sw.js'));
+    window.addEventListener('load', () => window.Scorm?.inside || navigator.serviceWorker.register('sw.js'));
     navigator.serviceWorker.addEventListener('controllerchange', () => {
       if (kept) statusLine.textContent = Words.t('page.new-version');
     });

@@ -132,6 +132,8 @@ EMSCRIPTEN_KEEPALIVE void replay_start(int fly) {
     sim::razFlight(loaded);
     next = 0;
     replaying = fly != 0;
+    // Its presses are the file's, whoever takes the controls later: no grade takes such a run.
+    sim::vol.replayed = replaying;
     if (!replaying)
         return;
     // The outcome rules saw the start before the first call, or, as the record says, did not.

@@ -73,6 +73,7 @@
     shared = text;
     showLink();
     share.hidden = false;
+    return text;
   }
 
   let current = null; // the source of the scenario in use, once one came in
@@ -95,9 +96,19 @@
     return response.arrayBuffer();
   }
 
+  // The text of the scenario file in force.
+  const inForce = () => Module.FS.readFile(Module.UTF8ToString(Module._deck_words()).split('\n')[0], {encoding: 'utf8'});
+  // The scenario the page was opened with, once in place: the program's first, `?cas=`'s, or a link's;
+  // its text, or null when the link's was refused.
+  let launched = running.then(inForce);
   const query = new URLSearchParams(location.search);
   const cas = query.get('cas');
-  if (cas !== null && /^[0-5]$/.test(cas)) running.then(() => Module.chooseMenu([1, Number(cas)]));
+  if (cas !== null && /^[0-5]$/.test(cas)) {
+    launched = running.then(() => {
+      Module.chooseMenu([1, Number(cas)]);
+      return inForce();
+    });
+  }
   const carried = location.hash.match(/^#scenario=(.*)$/s);
   if (carried) {
     let text = null;
@@ -105,10 +116,10 @@
       text = decodeURIComponent(carried[1]);
     } catch (e) {} // a link cut short or mangled on its way
     if (text === null) refuse(LINK, 'scenario.damaged-link');
-    else load(LINK, () => new TextEncoder().encode(text));
+    launched = text === null ? Promise.resolve(null) : load(LINK, () => new TextEncoder().encode(text));
   } else if (query.get('scenario')) {
     const url = query.get('scenario');
-    load(url, () => fetched(new URL(url, location.href)));
+    launched = load(url, () => fetched(new URL(url, location.href)));
   }
 
   document.getElementById('scenario-open').addEventListener('click', () => picker.click());
@@ -128,9 +139,11 @@
     if (window.Replay && Replay.isFlight(new Uint8Array(bytes))) Replay.load(file.name, () => bytes);
     else load(file.name, () => bytes);
   });
-  // The source of the scenario in use, for a flight file's `scenario:` line: the file brought to the
-  // page while data/fo.in is the one it became, or else the program's own file.
+  // The scenario the page was opened with (a promise of its text, or of null), for the learning
+  // platform's grade; and the source of the scenario in use, for a flight file's `scenario:` line: the
+  // file brought to the page while data/fo.in is the one it became, or else the program's own file.
   window.Scenario = {
+    launched: launched.then(text => text ?? null, () => null),
     source: () => {
       const file = Module.UTF8ToString(Module._deck_words()).split('\n')[0];
       return current !== null && file == FIRST ? named(current) : file;

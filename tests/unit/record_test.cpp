@@ -152,6 +152,12 @@ TEST(FlightRecord, TrialFlightsLeaveTheLiveRunAndItsRecordAlone) {
     replayVol(read, said.calls);
     ASSERT_EQ(p.outcome, 3);
     EXPECT_FALSE(p.vol.events.empty()); // the planner flew, and recorded its own flight apart
+    // From the live record's own head, which the planner's hold puts aside, as the deck's score asks.
+    const ParaPhy head = vol.head;
+    const plan::Moment start{vol.t0, head.X0, head.Y0, head.Z0, head.Xp0, head.Yp0, head.Zp0, vol.reserve};
+    const plan::Plan fromRecord = plan::planFrom(vol.head, start);
+    EXPECT_EQ(fromRecord.outcome, 3);
+    EXPECT_EQ(fromRecord.reserve, plan::planFrom(head, start).reserve);
     EXPECT_EQ(writeVol(vol, volEnd()), before);
     EXPECT_EQ(y, trail);
     EXPECT_EQ(Omo, 0.0);

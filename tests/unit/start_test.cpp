@@ -95,3 +95,33 @@ TEST(Score, DockingFirstThenEconomy) {
     // Docked too fast is not docking: below the least docking.
     EXPECT_LT(plan::score(2, 0, 15), plan::score(3, 1000, 15));
 }
+
+TEST(Score, GradesOnlyThePersonsFlightsOfTheScenarioSet) {
+    const sim::ParaPhy set = scenario(0);
+    const struct {
+        const char* what;
+        double Y0, p;
+        int reserve;
+        char event; // done before call 5, after a press before call 1
+        bool replayed, graded;
+    } cases[] = {
+        {"the scenario's own start", -10, 1, 100, sim::Down, false, true},
+        {"the gauge's clamp", -10, 1, 100, 'v', false, true},
+        {"another start", -9.999, 1, 100, sim::Down, false, false},
+        {"another thrust", -10, 2, 100, sim::Down, false, false},
+        {"a larger reserve", -10, 1, 1000, sim::Down, false, false},
+        {"the orbit switched off", -10, 1, 100, 'o', false, false},
+        {"the orbit switched on", -10, 1, 100, 'O', false, false},
+        {"a flight replayed", -10, 1, 100, sim::Down, true, false},
+    };
+    for (const auto& c : cases) {
+        sim::Vol v;
+        v.head = set;
+        v.head.Y0 = c.Y0, v.head.p = c.p;
+        v.t0 = 12.5; // a reset keeps the clock: the time of the start is no part of it
+        v.reserve = c.reserve;
+        v.events = {{1, 12.5, sim::Up, 3}, {5, 12.7, c.event, 1}};
+        v.replayed = c.replayed;
+        EXPECT_EQ(plan::graded(v, set), c.graded) << c.what;
+    }
+}
