@@ -139,6 +139,7 @@ struct Vol {
                              // clamp applies just before each call, as in a hand-written flight
     bool judged = true;      // the outcome rules judged the start before call 1
     std::string name;        // the pilot's, "" when none
+    std::string code;        // the code word the pilot's own start was drawn from, "" when none
     std::string scenario;    // the file it came from, "" when none
     std::vector<Note> notes; // to show during a replay
     std::vector<VolEvent> events;

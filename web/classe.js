@@ -1,0 +1,619 @@
+// The class view: a teacher drops a class's flight files (or picks them, or a folder of them); each one
+// is read, replayed, checked and scored by the simulator's own C++ in Web Workers (classe-worker.js,
+// web/classe.cpp), off this thread, so that the page answers while a class is read. One row a flight in
+// a table sortable by any column, one picture of every path in the orbital plane, the table as CSV for a
+// spreadsheet, the picture as SVG, names hidden for a projector, a row's flight opened in the
+// simulator's page. The teacher's exercise (a scenario, and for starts of their own a spread and a code
+// word) is checked against each flight's head, and gives the students' link. « conseil » is asked once
+// per distinct start. The words are words.js's.
+(() => {
+  'use strict';
+  const $ = id => document.getElementById(id);
+  const SVG = 'http://www.w3.org/2000/svg';
+  const KEPT = 'rendezvous.classe';  // the exercise, kept in the browser
+  const WORKERS = Math.max(1, Math.min(2, navigator.hardwareConcurrency || 1));
+  const AHEAD = 3;                   // jobs handed to a worker before it answers
+  const DEBOUNCE_MS = 400;           // the exercise typed in is taken this long after the last key
+  // The outcome codes, and each one's colour on the picture: under way, collision, too fast, docked, lost.
+  const COLOURS = ['#5aa0ff', '#ff5a5a', '#ffa040', '#6fd16f', '#a0a0a0'];
+  const LOST = 4;
+  // The target as the outcome rules place it, and the picture's size.
+  const BOX_X = 0.4, BOX_Y = 1.5, PORT_Y = -1.5, WINDOW = 0.1;
+  const W = 760, H = 460, TOP = 28, BOTTOM = 16;
+  // The table's columns: the row's value to sort by, and its text.
+  const COLUMNS = ['name', 'scenario', 'outcome', 'time', 'speed', 'used', 'presses', 'advised', 'score', 'check'];
+
+  const table = $('classe-table').tBodies[0], status = $('classe-status');
+  let rows = [];           // one a file: {id, file, bytes, r (the worker's answer), path, score, tr, line}
+  let nextId = 0;
+  let generation = 0;      // the exercise's; answers made for an older one are dropped
+  const advice = new Map();   // « conseil » by start: a number, or the rows that wait for it
+  let exercise = {choice: '', text: '', label: '', spread: 2, code: ''};
+  let exerciseFault = null;   // what the workers found wrong with the scenario
+  let sortKey = null, sortDir = 1;
+  let chosen = null, hovered = null; // the rows whose path is brought forward
+  let anonymous = false;
+  const numbers = new Map();  // each pilot's number while names are hidden
+  let droppedAt = 0, ignored = 0, dirty = false;
+
+  // ---- Words ----
+
+  function heading() {
+    const simulator = Object.assign(document.createElement('a'), {href: 'index.html', textContent: Words.t('classe.simulator')});
+    const help = Object.assign(document.createElement('a'), {href: Words.t('page.help.file') + '#classe', target: '_blank',
+                                                             textContent: Words.t('page.help')});
+    const [a, rest] = Words.t('classe.heading', '{1}', '{2}').split('{1}');
+    const [b, c] = (rest ?? '').split('{2}');
+    $('heading').replaceChildren(a, simulator, b ?? '', help, c ?? '');
+  }
+  const decimal = n => n.replace('.', Words.t('number.decimal'));
+  const fixed = (v, digits) => (typeof v == 'number' ? decimal(v.toFixed(digits)) : '\u2014');
+
+  // ---- The workers ----
+
+  const queue = [];
+  const pool = Array.from({length: WORKERS}, () => {
+    const w = new Worker('classe-worker.js');
+    w.busy = 0;
+    w.onmessage = e => {
+      w.busy--;
+      answered(e.data);
+      pump();
+    };
+    return w;
+  });
+
+  function pump() {
+    for (const w of pool)
+      while (w.busy < AHEAD && queue.length) {
+        w.busy++;
+        w.postMessage(queue.shift());
+      }
+  }
+
+  function ask(job) {
+    queue.push(job);
+    pump();
+  }
+
+  // The exercise to every worker, ahead of what each is handed next; every flight checked again.
+  function setup() {
+    forget();
+    const d = {op: 'setup', lang: Words.lang, spread: exercise.spread, code: exercise.code};
+    if (/^[0-5]$/.test(exercise.choice)) d.builtin = Number(exercise.choice);
+    else d.scenario = exercise.choice == 'file' ? exercise.text : '';
+    exerciseFault = null;
+    for (const w of pool) {
+      w.busy++;
+      w.postMessage(d);
+    }
+    for (const row of rows) replay(row);
+    showExercise();
+    changed();
+  }
+
+  // Answers to come for the flights as they stand are dropped; « conseil » asked stays asked, since it
+  // depends on the start alone.
+  function forget() {
+    generation++;
+    queue.splice(0, queue.length, ...queue.filter(job => job.op == 'advise'));
+  }
+
+  function replay(row) {
+    Object.assign(row, {r: null, path: null, score: -1});
+    ask({op: 'flight', id: row.id, gen: generation, bytes: row.bytes});
+  }
+
+  const byId = id => rows.find(row => row.id == id);
+
+  function answered(d) {
+    if (d.op == 'setup') {
+      if (d.fault && !exerciseFault) {
+        exerciseFault = d.fault;
+        showExercise();
+      }
+      return;
+    }
+    if (d.op == 'error' && d.of == 'advise') return adviseDone(d.key, 0);
+    if (d.gen !== undefined && d.gen != generation) return;
+    const row = d.id !== undefined && byId(d.id);
+    if (d.op == 'error') {
+      if (row) Object.assign(row, {r: {fault: 'error', line: 0, why: d.message}, path: null});
+    } else if (d.op == 'flight' && row) {
+      Object.assign(row, {r: d.row, path: d.row.fault ? null : d.path, score: d.row.score});
+      if (!d.row.fault && d.row.score < 0) advise(row);
+    } else if (d.op == 'advise') {
+      adviseDone(d.key, d.advised);
+    } else if (d.op == 'scores') {
+      for (const [id, score] of d.items) {
+        const scored = byId(id);
+        if (scored) scored.score = score;
+      }
+    }
+    changed();
+  }
+
+  // « conseil » once per start: asked of one worker the first time a start is met; the rows of that
+  // start wait for it, then have their scores.
+  function advise(row) {
+    const known = advice.get(row.r.key);
+    if (typeof known == 'number') return score([row], known);
+    if (known) return known.push(row);
+    advice.set(row.r.key, [row]);
+    ask({op: 'advise', key: row.r.key});
+  }
+
+  function adviseDone(key, advised) {
+    const waiting = advice.get(key) || [];
+    advice.set(key, advised);
+    score(waiting.filter(row => row.r && row.r.key == key), advised);
+  }
+
+  function score(list, advised) {
+    for (const row of list) row.r.advised = advised;
+    if (list.length) ask({op: 'scores', gen: generation, items: list.map(row => [row.id, row.r.coll, row.r.used, advised])});
+  }
+
+  const done = row => row.r && (row.r.fault || row.score >= 0);
+
+  // ---- The exercise ----
+
+  function showExercise() {
+    const select = $('classe-scenario'), message = $('classe-exercise-message');
+    const options = [['', Words.t('classe.scenario.none')]];
+    for (let n = 0; n <= 5; n++)
+      options.push([String(n), Words.t('classe.scenario.builtin', n ? `fo${n}.in` : 'fo.in', Words.t('screen.scenario.' + n))]);
+    if (exercise.text) options.push(['file', exercise.label]);
+    select.replaceChildren(...options.map(([value, text]) => new Option(text, value, false, value == exercise.choice)));
+    $('classe-code').value = exercise.code;
+    $('classe-spread').value = exercise.spread;
+    message.textContent = exerciseFault
+      ? Words.t('classe.exercise.refused', exercise.label, Words.t('scenario.' + exerciseFault.fault, exerciseFault.item))
+      : Words.t(exercise.choice === '' ? 'classe.exercise.none' : exercise.code ? 'classe.exercise.own' : 'classe.exercise.same');
+    // The students' link: the scenario, with the spread and the code word of their own starts.
+    const share = $('classe-share');
+    share.hidden = exercise.choice === '' || !!exerciseFault;
+    if (share.hidden) return;
+    const url = new URL('index.html', location.href);
+    if (exercise.choice != 'file') url.searchParams.set('cas', exercise.choice);
+    if (exercise.code) {
+      url.searchParams.set('ecart', String(exercise.spread));
+      url.searchParams.set('code', exercise.code);
+    }
+    if (exercise.choice == 'file') url.hash = 'scenario=' + encodeURIComponent(exercise.text);
+    $('classe-link').value = url.href;
+  }
+
+  function keep() {
+    try {
+      localStorage.setItem(KEPT, JSON.stringify(exercise));
+    } catch (e) {}
+  }
+
+  function kept() {
+    try {
+      return JSON.parse(localStorage.getItem(KEPT)) || {};
+    } catch (e) {
+      return {};
+    }
+  }
+
+  function readForm() {
+    const spread = Number($('classe-spread').value);
+    exercise.choice = $('classe-scenario').value;
+    exercise.code = $('classe-code').value.trim();
+    exercise.spread = Number.isFinite(spread) ? Math.min(50, Math.max(0, spread)) : 0;
+    keep();
+    setup();
+  }
+
+  let typing = 0;
+  $('classe-scenario').addEventListener('change', readForm);
+  for (const id of ['classe-code', 'classe-spread'])
+    $(id).addEventListener('input', () => {
+      clearTimeout(typing);
+      typing = setTimeout(readForm, DEBOUNCE_MS);
+    });
+  $('classe-scenario-open').addEventListener('click', () => $('classe-scenario-file').click());
+  $('classe-scenario-file').addEventListener('change', async () => {
+    const file = $('classe-scenario-file').files[0];
+    $('classe-scenario-file').value = '';
+    if (!file) return;
+    exercise.text = new TextDecoder().decode(await file.arrayBuffer());
+    exercise.label = file.name;
+    exercise.choice = 'file';
+    keep();
+    setup();
+  });
+  $('classe-copy').addEventListener('click', async () => {
+    $('classe-link').select();
+    try {
+      await navigator.clipboard.writeText($('classe-link').value);
+    } catch (e) {
+      document.execCommand('copy');
+    }
+  });
+
+  // ---- Files in ----
+
+  // The files of a drop, folders opened: their entries read, down every folder. A drop that has no
+  // entries (one made by a script) gives its files.
+  async function dropped(transfer) {
+    const entries = [...(transfer.items || [])].map(i => i.webkitGetAsEntry && i.webkitGetAsEntry());
+    if (!entries.length || entries.some(e => !e)) return [...transfer.files];
+    const files = [];
+    const walk = async entry => {
+      if (entry.isFile) return files.push(await new Promise((resolve, reject) => entry.file(resolve, reject)));
+      const reader = entry.createReader();
+      for (let batch; (batch = await new Promise((resolve, reject) => reader.readEntries(resolve, reject))).length;)
+        for (const e of batch) await walk(e);
+    };
+    for (const e of entries) await walk(e);
+    return files;
+  }
+
+  // The .vol files of the class, each once; the others set aside and counted.
+  async function add(files) {
+    const seen = new Set(rows.map(row => row.seen));
+    const flights = [];
+    for (const file of files) {
+      const mark = [file.webkitRelativePath || file.name, file.size, file.lastModified].join('\n');
+      if (!/\.vol$/i.test(file.name)) ignored++;
+      else if (!seen.has(mark)) {
+        seen.add(mark);
+        flights.push([file, mark]);
+      }
+    }
+    const read = await Promise.all(flights.map(([file]) => file.arrayBuffer().then(b => new Uint8Array(b), () => new Uint8Array(0))));
+    read.forEach((bytes, i) => {
+      const row = {id: nextId++, file: flights[i][0].name, seen: flights[i][1], bytes, r: null, path: null, score: -1};
+      rows.push(row);
+      replay(row);
+    });
+    changed();
+  }
+
+  document.addEventListener('dragover', e => e.preventDefault());
+  document.addEventListener('drop', async e => {
+    e.preventDefault();
+    droppedAt = performance.now();
+    delete document.body.dataset.shownMs;
+    add(await dropped(e.dataTransfer));
+  });
+  for (const [button, picker] of [['classe-open', 'classe-files'], ['classe-folder', 'classe-dir']]) {
+    $(button).addEventListener('click', () => $(picker).click());
+    $(picker).addEventListener('change', () => {
+      droppedAt = performance.now();
+      delete document.body.dataset.shownMs;
+      add([...$(picker).files]);
+      $(picker).value = '';
+    });
+  }
+  $('classe-clear').addEventListener('click', () => {
+    rows = [];
+    ignored = 0;
+    chosen = hovered = null;
+    forget();
+    table.replaceChildren();
+    paths.replaceChildren();
+    changed();
+  });
+
+  // ---- The table ----
+
+  // The name shown: the pilot's, or the file's; « Élève N » while names are hidden, N drawn at random
+  // for each pilot, so that the order of the numbers tells nothing of the names.
+  function shownName(row) {
+    const name = (row.r && !row.r.fault && row.r.name) || row.file;
+    if (!anonymous) return name;
+    const who = (row.r && row.r.who) || row.file;
+    if (!numbers.has(who)) {
+      const free = [];
+      for (let n = 1; n <= rows.length; n++) if (![...numbers.values()].includes(n)) free.push(n);
+      numbers.set(who, free[Math.floor(Math.random() * free.length)] || numbers.size + 1);
+    }
+    return Words.t('classe.student', numbers.get(who));
+  }
+
+  // A row's value in a column, for sorting and for the CSV: numbers as numbers, words as words.
+  function value(row, column) {
+    const r = row.r;
+    if (column == 'name') return shownName(row);
+    if (!r || r.fault) return column == 'check' ? (r ? Words.t('classe.check.illisible') : '') : null;
+    switch (column) {
+    case 'scenario': return r.scenario;
+    case 'outcome': return Words.t('replay.outcome.' + r.coll);
+    case 'time': return r.t === null || r.t0 === null ? null : r.t - r.t0;
+    case 'speed': return r.speed;
+    case 'used': return r.used;
+    case 'presses': return r.presses;
+    case 'advised': return r.advised > 0 ? r.advised : null; // 0: no plan docks from that start
+    case 'score': return row.score >= 0 ? row.score : null;
+    case 'check': return Words.t('classe.check.' + r.check);
+    }
+    return null;
+  }
+
+  function text(row, column) {
+    const v = value(row, column);
+    if (column == 'time') return fixed(v, 3);
+    if (column == 'speed') return fixed(v, 3);
+    if (column == 'advised') return v !== null ? String(v) : row.r && row.r.advised >= 0 ? '\u2014' : '';
+    return v === null ? '' : String(v);
+  }
+
+  // Why a check says what it says, or why a file is no flight.
+  function why(row) {
+    const r = row.r;
+    if (r.fault) return r.line ? Words.t('classe.refused.line', r.line, r.why) : r.why;
+    if (r.check != 'depart-different') return Words.t('classe.why.' + r.check);
+    const at = p => p.map(v => fixed(v, 3));
+    return Words.t('classe.why.depart-different', ...at([r.start[1], r.start[0]]), ...at([r.own[1], r.own[0]]));
+  }
+
+  function makeRow(row) {
+    const tr = document.createElement('tr');
+    tr.row = row;
+    tr.addEventListener('mouseenter', () => bring(hovered = row));
+    tr.addEventListener('mouseleave', () => bring((hovered = null), chosen));
+    tr.addEventListener('click', e => {
+      if (e.target.closest('button')) return;
+      chosen = chosen === row ? null : row;
+      for (const other of table.rows) other.classList.toggle('classe-chosen', other.row === chosen);
+      bring(chosen);
+    });
+    row.tr = tr;
+    return tr;
+  }
+
+  function fill(row) {
+    const tr = row.tr || makeRow(row), r = row.r;
+    const cells = [];
+    const cell = (content, cls) => {
+      const td = document.createElement('td');
+      if (cls) td.className = cls;
+      td.append(content);
+      cells.push(td);
+      return td;
+    };
+    cell(text(row, 'name'), 'classe-name');
+    if (r && r.fault) {
+      cell(why(row), 'classe-reason').colSpan = COLUMNS.length - 2;
+      cell(text(row, 'check'), 'classe-check classe-illisible');
+    } else {
+      for (const column of COLUMNS.slice(1, -1)) {
+        const td = cell(r ? text(row, column) : '', column == 'scenario' || column == 'outcome' ? '' : 'classe-number');
+        if (column == 'outcome' && r) td.style.color = COLOURS[r.coll];
+      }
+      const check = cell(r ? text(row, 'check') : '\u2026', r ? 'classe-check classe-' + r.check : 'classe-check');
+      if (r) check.title = why(row);
+      const again = cell(document.createElement('button')).firstChild;
+      again.type = 'button';
+      again.textContent = Words.t('classe.replay');
+      again.title = Words.t('classe.replay.title');
+      again.disabled = !r;
+      again.addEventListener('click', () => reopen(row));
+    }
+    tr.title = anonymous ? '' : Words.t('classe.file', row.file);
+    tr.replaceChildren(...cells);
+    tr.classList.toggle('classe-chosen', row === chosen);
+  }
+
+  function compare(a, b) {
+    const x = value(a, sortKey), y = value(b, sortKey);
+    // Rows without a value (files that are no flight, answers to come) stay last either way.
+    if (x === null || y === null) return (x === null) - (y === null);
+    const order = typeof x == 'number' ? x - y : String(x).localeCompare(String(y), Words.lang, {numeric: true, sensitivity: 'base'});
+    return order * sortDir;
+  }
+
+  function sorted() {
+    return sortKey ? [...rows].sort(compare) : rows;
+  }
+
+  for (const button of document.querySelectorAll('#classe-table th button'))
+    button.addEventListener('click', () => {
+      const key = button.dataset.sort;
+      sortDir = sortKey == key ? -sortDir : 1;
+      sortKey = key;
+      for (const th of document.querySelectorAll('#classe-table th'))
+        th.setAttribute('aria-sort', th.contains(button) ? (sortDir > 0 ? 'ascending' : 'descending') : 'none');
+      changed(true);
+    });
+
+  // ---- The picture ----
+
+  const el = (parent, tag, attributes = {}, content) => {
+    const e = parent.appendChild(document.createElementNS(SVG, tag));
+    for (const name in attributes) e.setAttribute(name, attributes[name]);
+    if (content !== undefined) e.textContent = content;
+    return e;
+  };
+  const picture = el($('classe-plane'), 'svg', {xmlns: SVG, width: W, height: H, viewBox: `0 0 ${W} ${H}`,
+                                                 'font-family': 'sans-serif', 'font-size': 12});
+  const pictureTitle = el(picture, 'title');
+  el(picture, 'rect', {width: W, height: H, fill: '#0e0f12'});
+  const legend = el(picture, 'g', {transform: 'translate(8, 18)'});
+  const plane = el(picture, 'svg', {x: 0, y: TOP, width: W, height: H - TOP - BOTTOM, preserveAspectRatio: 'xMidYMid meet'});
+  const line = el(plane, 'line', {stroke: '#555', 'stroke-dasharray': '6 4', 'vector-effect': 'non-scaling-stroke'});
+  el(plane, 'rect', {x: PORT_Y, y: -BOX_X, width: 2 * BOX_Y, height: 2 * BOX_X, fill: '#777'});
+  el(plane, 'rect', {x: PORT_Y - 0.03, y: -WINDOW, width: 0.06, height: 2 * WINDOW, fill: '#e0b000'});
+  const paths = el(plane, 'g', {fill: 'none', 'stroke-width': 1.2, 'stroke-linejoin': 'round'});
+  el(picture, 'rect', {y: H - BOTTOM, width: W, height: BOTTOM, fill: '#1d3d6e'});
+  const planet = el(picture, 'text', {x: 6, y: H - 4, fill: '#9cc3ff', 'font-size': 11});
+  const axis = el(picture, 'text', {'text-anchor': 'end', fill: '#9cc3ff', 'font-size': 11});
+
+  // Every path at one scale: the part of the plane that holds the target and the paths of the flights
+  // not lost; a lost one runs off the edge.
+  function frame() {
+    let y0 = PORT_Y - 0.5, y1 = BOX_Y + 0.5, x0 = -BOX_X - 0.3, x1 = BOX_X + 0.3;
+    const drawn = rows.filter(row => row.path);
+    const kept = drawn.some(row => row.r.coll != LOST) ? drawn.filter(row => row.r.coll != LOST) : drawn;
+    for (const row of kept)
+      for (let i = 0, p = row.path; i < p.length; i += 2) {
+        if (!(Math.abs(p[i]) < 1e4 && Math.abs(p[i + 1]) < 1e4)) continue; // a lost one's far points
+        x0 = Math.min(x0, p[i]), x1 = Math.max(x1, p[i]);
+        y0 = Math.min(y0, p[i + 1]), y1 = Math.max(y1, p[i + 1]);
+      }
+    const padY = 0.04 * (y1 - y0), padX = 0.08 * (x1 - x0);
+    [y0, y1, x0, x1] = [y0 - padY, y1 + padY, x0 - padX, x1 + padX];
+    plane.setAttribute('viewBox', `${y0} ${-x1} ${y1 - y0} ${x1 - x0}`);
+    Object.entries({x1: y0, x2: PORT_Y, y1: 0, y2: 0}).forEach(([k, v]) => line.setAttribute(k, v));
+    // The axis's name on the approach line, where the meet of the scales puts it.
+    const h = H - TOP - BOTTOM, k = Math.min(W / (y1 - y0), h / (x1 - x0));
+    axis.setAttribute('x', W - 6);
+    axis.setAttribute('y', TOP + h / 2 + ((x1 + x0) / 2) * k - 4);
+  }
+
+  function drawPath(row) {
+    if (row.line || !row.path) return;
+    const p = row.path;
+    let points = '';
+    for (let i = 0; i < p.length; i += 2)
+      if (Number.isFinite(p[i]) && Number.isFinite(p[i + 1])) points += `${p[i + 1].toFixed(3)},${(-p[i]).toFixed(3)} `;
+    row.line = el(paths, 'polyline', {points, stroke: COLOURS[row.r.coll], 'vector-effect': 'non-scaling-stroke'});
+    row.line.row = row;
+    el(row.line, 'title');
+    row.line.addEventListener('mouseenter', () => {
+      if (row.tr) row.tr.classList.add('classe-hover');
+      bring(row);
+    });
+    row.line.addEventListener('mouseleave', () => {
+      if (row.tr) row.tr.classList.remove('classe-hover');
+      bring(hovered || chosen);
+    });
+  }
+
+  // The path of `row` brought forward, over the others faded; none: all alike.
+  function bring(row) {
+    const shown = row || chosen;
+    for (const other of rows)
+      if (other.line) other.line.removeAttribute('stroke-width'), other.line.removeAttribute('stroke-opacity');
+    if (shown && shown.line) {
+      paths.setAttribute('stroke-opacity', 0.35);
+      shown.line.setAttribute('stroke-width', 3);
+      shown.line.setAttribute('stroke-opacity', 1);
+      paths.appendChild(shown.line);
+    } else {
+      paths.removeAttribute('stroke-opacity');
+    }
+    $('classe-plane').dataset.chosen = shown ? shown.id : '';
+  }
+
+  function describePicture() {
+    pictureTitle.textContent = Words.t('classe.picture.title');
+    planet.textContent = Words.t('deck.planet');
+    axis.textContent = Words.t('deck.y-axis');
+    const counts = [0, 0, 0, 0, 0];
+    for (const row of rows) if (row.path) counts[row.r.coll]++;
+    legend.replaceChildren();
+    let x = 0;
+    for (const code of [3, 2, 1, 4, 0]) {
+      el(legend, 'rect', {x, y: -9, width: 10, height: 10, fill: COLOURS[code]});
+      const label = el(legend, 'text', {x: x + 14, y: 0, fill: '#d8dade'}, Words.t('classe.legend', Words.t('replay.outcome.' + code), counts[code]));
+      x += 24 + label.getComputedTextLength();
+    }
+    for (const row of rows)
+      if (row.line) row.line.firstChild.textContent = Words.t('classe.path', shownName(row), Words.t('replay.outcome.' + row.r.coll));
+    $('classe-plane').dataset.paths = paths.childElementCount;
+  }
+
+  // ---- What changed, shown at the next frame ----
+
+  let resort = false;
+  function changed(order) {
+    resort = resort || !!order;
+    if (dirty) return;
+    dirty = true;
+    requestAnimationFrame(render);
+  }
+
+  function render() {
+    dirty = false;
+    const list = sorted();
+    for (const row of rows) {
+      if (row.shown !== row.r || row.shownScore !== row.score || row.shownAs !== anonymous) {
+        fill(row);
+        drawPath(row);
+        row.shown = row.r, row.shownScore = row.score, row.shownAs = anonymous;
+        resort = true;
+      }
+    }
+    if (resort || table.rows.length != rows.length) table.replaceChildren(...list.map(row => row.tr));
+    resort = false;
+    frame();
+    describePicture();
+    const finished = rows.filter(done).length;
+    const said = [!rows.length ? Words.t('classe.drop')
+                  : finished < rows.length ? Words.t('classe.reading', finished, rows.length) : Words.t('classe.read', rows.length)];
+    if (ignored) said.push(Words.t('classe.ignored', ignored));
+    status.textContent = said.join(' ');
+    $('classe-export').disabled = $('classe-save').disabled = !rows.length;
+    // The whole class shown: from the drop to this frame, for the page's figures.
+    if (rows.length && finished == rows.length && droppedAt && !document.body.dataset.shownMs)
+      document.body.dataset.shownMs = (performance.now() - droppedAt).toFixed(0);
+  }
+
+  // ---- Out: the spreadsheet, the picture, a flight in the simulator ----
+
+  function download(name, content, type) {
+    const a = document.createElement('a');
+    a.href = URL.createObjectURL(new Blob([content], {type}));
+    a.download = name;
+    a.click();
+    setTimeout(() => URL.revokeObjectURL(a.href), 1000);
+  }
+
+  const today = () => new Date().toISOString().slice(0, 10);
+
+  // The table for a spreadsheet in French: semicolons, decimal commas, UTF-8 with a byte-order mark. A
+  // text that a spreadsheet would take for a formula is written as text, behind an apostrophe.
+  function csv() {
+    const field = v => {
+      let s = v === null ? '' : typeof v == 'number' ? decimal(String(v)) : String(v);
+      if (typeof v != 'number' && /^[=+\-@\t\r]/.test(s)) s = "'" + s;
+      return /[;"\r\n']/.test(s) ? '"' + s.replace(/"/g, '""') + '"' : s;
+    };
+    const columns = [...COLUMNS, 'reason'];
+    const lines = [columns.map(c => field(Words.t('classe.col.' + c))).join(';')];
+    for (const row of sorted()) {
+      const r = row.r || {};
+      const values = columns.map(c => {
+        if (c == 'reason') return r.fault ? why(row) : r.check && r.check != 'verifie' ? why(row) : '';
+        return c == 'time' || c == 'speed' ? (value(row, c) === null ? null : text(row, c)) : value(row, c);
+      });
+      lines.push(values.map(field).join(';'));
+    }
+    return '\ufeff' + lines.join('\r\n') + '\r\n';
+  }
+
+  $('classe-export').addEventListener('click', () => download(`classe-${today()}.csv`, csv(), 'text/csv;charset=utf-8'));
+  $('classe-save').addEventListener('click', () =>
+    download(`classe-${today()}.svg`, new XMLSerializer().serializeToString(picture), 'image/svg+xml'));
+
+  // « Revoir un vol »: the simulator's page, in a new tab, replaying the file carried in its link.
+  function reopen(row) {
+    const flight = new TextDecoder().decode(row.bytes);
+    window.open(Words.link('index.html') + '#vol=' + encodeURIComponent(flight), '_blank');
+  }
+
+  $('classe-anonymous').addEventListener('change', e => {
+    anonymous = e.target.checked;
+    changed(true);
+  });
+
+  // ---- Start ----
+
+  heading();
+  Object.assign(exercise, kept());
+  if (exercise.choice == 'file' && !exercise.text) exercise.choice = '';
+  anonymous = $('classe-anonymous').checked;
+  Words.onChange(() => {
+    heading();
+    setup(); // the reasons of refused files come from the C++, in the page's language
+    for (const row of rows) row.shown = undefined;
+  });
+  setup();
+  if ('serviceWorker' in navigator && window.isSecureContext)
+    window.addEventListener('load', () => navigator.serviceWorker.register('sw.js'));
+})();
