@@ -19,7 +19,8 @@
   const LOST = 4;
   // The target as the outcome rules place it, and the picture's size.
   const BOX_X = 0.4, BOX_Y = 1.5, PORT_Y = -1.5, WINDOW = 0.1;
-  const W = 760, H = 460, TOP = 28, BOTTOM = 16;
+  // The picture is W wide, and as high as the paths need at that scale, between H_MIN and H_MAX.
+  const W = 760, H_MIN = 240, H_MAX = 620, TOP = 28, BOTTOM = 16;
   // The table's columns: the row's value to sort by, and its text.
   const COLUMNS = ['name', 'scenario', 'outcome', 'time', 'speed', 'used', 'presses', 'advised', 'score', 'check'];
 
@@ -296,6 +297,7 @@
     forget();
     table.replaceChildren();
     paths.replaceChildren();
+    frame();
     changed();
   });
 
@@ -355,7 +357,7 @@
     const tr = document.createElement('tr');
     tr.row = row;
     tr.addEventListener('mouseenter', () => bring(hovered = row));
-    tr.addEventListener('mouseleave', () => bring((hovered = null), chosen));
+    tr.addEventListener('mouseleave', () => bring((hovered = null)));
     tr.addEventListener('click', e => {
       if (e.target.closest('button')) return;
       chosen = chosen === row ? null : row;
@@ -366,37 +368,59 @@
     return tr;
   }
 
-  function fill(row) {
-    const tr = row.tr || makeRow(row), r = row.r;
-    const cells = [];
-    const cell = (content, cls) => {
+  // A row's cells, made once for each kind of row (an answer to come, a flight, a file that is no
+  // flight); their texts are set again at each change, and only where they differ.
+  function build(row, kind) {
+    const tr = row.tr || makeRow(row);
+    row.kind = kind;
+    row.cells = {};
+    const cell = (name, cls, span) => {
       const td = document.createElement('td');
       if (cls) td.className = cls;
-      td.append(content);
-      cells.push(td);
-      return td;
+      if (span) td.colSpan = span;
+      return (row.cells[name] = td);
     };
-    cell(text(row, 'name'), 'classe-name');
-    if (r && r.fault) {
-      cell(why(row), 'classe-reason').colSpan = COLUMNS.length - 2;
-      cell(text(row, 'check'), 'classe-check classe-illisible');
+    const cells = [cell('name', 'classe-name')];
+    if (kind == 'wait') {
+      cells.push(cell('check', 'classe-check', COLUMNS.length));
+    } else if (kind == 'fault') {
+      cells.push(cell('reason', 'classe-reason', COLUMNS.length - 2), cell('check', 'classe-check classe-illisible'));
     } else {
-      for (const column of COLUMNS.slice(1, -1)) {
-        const td = cell(r ? text(row, column) : '', column == 'scenario' || column == 'outcome' ? '' : 'classe-number');
-        if (column == 'outcome' && r) td.style.color = COLOURS[r.coll];
-      }
-      const check = cell(r ? text(row, 'check') : '\u2026', r ? 'classe-check classe-' + r.check : 'classe-check');
-      if (r) check.title = why(row);
-      const again = cell(document.createElement('button')).firstChild;
+      for (const column of COLUMNS.slice(1))
+        cells.push(cell(column, column == 'scenario' || column == 'outcome' ? '' : column == 'check' ? 'classe-check' : 'classe-number'));
+      const again = document.createElement('button');
       again.type = 'button';
-      again.textContent = Words.t('classe.replay');
-      again.title = Words.t('classe.replay.title');
-      again.disabled = !r;
       again.addEventListener('click', () => reopen(row));
+      cells.push(cell('again'));
+      row.cells.again.append(again);
     }
-    tr.title = anonymous ? '' : Words.t('classe.file', row.file);
     tr.replaceChildren(...cells);
-    tr.classList.toggle('classe-chosen', row === chosen);
+  }
+
+  const put = (element, text) => {
+    if (element.textContent !== text) element.textContent = text;
+  };
+
+  function fill(row) {
+    const r = row.r, kind = !r ? 'wait' : r.fault ? 'fault' : 'flight';
+    if (row.kind !== kind) build(row, kind);
+    const c = row.cells;
+    put(c.name, text(row, 'name'));
+    if (kind == 'wait') {
+      put(c.check, '\u2026');
+    } else if (kind == 'fault') {
+      put(c.reason, why(row));
+      put(c.check, text(row, 'check'));
+    } else {
+      for (const column of COLUMNS.slice(1)) put(c[column], text(row, column));
+      c.outcome.style.color = COLOURS[r.coll];
+      c.check.className = 'classe-check classe-' + r.check;
+      c.check.title = why(row);
+      put(c.again.firstChild, Words.t('classe.replay'));
+      c.again.firstChild.title = Words.t('classe.replay.title');
+    }
+    row.tr.title = anonymous ? '' : Words.t('classe.file', row.file);
+    row.tr.classList.toggle('classe-chosen', row === chosen);
   }
 
   function compare(a, b) {
@@ -429,18 +453,17 @@
     if (content !== undefined) e.textContent = content;
     return e;
   };
-  const picture = el($('classe-plane'), 'svg', {xmlns: SVG, width: W, height: H, viewBox: `0 0 ${W} ${H}`,
-                                                 'font-family': 'sans-serif', 'font-size': 12});
+  const picture = el($('classe-plane'), 'svg', {xmlns: SVG, width: W, 'font-family': 'sans-serif', 'font-size': 12});
   const pictureTitle = el(picture, 'title');
-  el(picture, 'rect', {width: W, height: H, fill: '#0e0f12'});
+  const back = el(picture, 'rect', {width: W, fill: '#0e0f12'});
   const legend = el(picture, 'g', {transform: 'translate(8, 18)'});
-  const plane = el(picture, 'svg', {x: 0, y: TOP, width: W, height: H - TOP - BOTTOM, preserveAspectRatio: 'xMidYMid meet'});
+  const plane = el(picture, 'svg', {x: 0, y: TOP, width: W, preserveAspectRatio: 'xMidYMid meet'});
   const line = el(plane, 'line', {stroke: '#555', 'stroke-dasharray': '6 4', 'vector-effect': 'non-scaling-stroke'});
   el(plane, 'rect', {x: PORT_Y, y: -BOX_X, width: 2 * BOX_Y, height: 2 * BOX_X, fill: '#777'});
   el(plane, 'rect', {x: PORT_Y - 0.03, y: -WINDOW, width: 0.06, height: 2 * WINDOW, fill: '#e0b000'});
   const paths = el(plane, 'g', {fill: 'none', 'stroke-width': 1.2, 'stroke-linejoin': 'round'});
-  el(picture, 'rect', {y: H - BOTTOM, width: W, height: BOTTOM, fill: '#1d3d6e'});
-  const planet = el(picture, 'text', {x: 6, y: H - 4, fill: '#9cc3ff', 'font-size': 11});
+  const ground = el(picture, 'rect', {width: W, height: BOTTOM, fill: '#1d3d6e'});
+  const planet = el(picture, 'text', {x: 6, fill: '#9cc3ff', 'font-size': 11});
   const axis = el(picture, 'text', {'text-anchor': 'end', fill: '#9cc3ff', 'font-size': 11});
 
   // Every path at one scale: the part of the plane that holds the target and the paths of the flights
@@ -458,21 +481,36 @@
     const padY = 0.04 * (y1 - y0), padX = 0.08 * (x1 - x0);
     [y0, y1, x0, x1] = [y0 - padY, y1 + padY, x0 - padX, x1 + padX];
     plane.setAttribute('viewBox', `${y0} ${-x1} ${y1 - y0} ${x1 - x0}`);
+    const h = Math.round(Math.min(H_MAX - TOP - BOTTOM, Math.max(H_MIN - TOP - BOTTOM, W * (x1 - x0) / (y1 - y0))));
+    const H = TOP + h + BOTTOM;
+    Object.entries({height: H, viewBox: `0 0 ${W} ${H}`}).forEach(([k, v]) => picture.setAttribute(k, v));
+    back.setAttribute('height', H);
+    plane.setAttribute('height', h);
+    ground.setAttribute('y', H - BOTTOM);
+    planet.setAttribute('y', H - 4);
     Object.entries({x1: y0, x2: PORT_Y, y1: 0, y2: 0}).forEach(([k, v]) => line.setAttribute(k, v));
     // The axis's name on the approach line, where the meet of the scales puts it.
-    const h = H - TOP - BOTTOM, k = Math.min(W / (y1 - y0), h / (x1 - x0));
+    const k = Math.min(W / (y1 - y0), h / (x1 - x0));
     axis.setAttribute('x', W - 6);
     axis.setAttribute('y', TOP + h / 2 + ((x1 + x0) / 2) * k - 4);
   }
 
+  // A row's path, its points thinned to those at least most of a pixel apart at the path's own scale.
   function drawPath(row) {
-    if (row.line || !row.path) return;
     const p = row.path;
-    let points = '';
+    let x0 = Infinity, x1 = -Infinity, y0 = Infinity, y1 = -Infinity;
     for (let i = 0; i < p.length; i += 2)
-      if (Number.isFinite(p[i]) && Number.isFinite(p[i + 1])) points += `${p[i + 1].toFixed(3)},${(-p[i]).toFixed(3)} `;
+      if (Math.abs(p[i]) < 1e4 && Math.abs(p[i + 1]) < 1e4)
+        x0 = Math.min(x0, p[i]), x1 = Math.max(x1, p[i]), y0 = Math.min(y0, p[i + 1]), y1 = Math.max(y1, p[i + 1]);
+    const near = 0.75 * Math.max(x1 - x0, y1 - y0) / W;
+    let points = '', u = Infinity, v = Infinity;
+    for (let i = 0; i < p.length; i += 2) {
+      if (!Number.isFinite(p[i]) || !Number.isFinite(p[i + 1])) continue;
+      if (i + 2 < p.length && Math.abs(p[i + 1] - u) < near && Math.abs(p[i] - v) < near) continue;
+      u = p[i + 1], v = p[i];
+      points += `${u.toFixed(3)},${(-v).toFixed(3)} `;
+    }
     row.line = el(paths, 'polyline', {points, stroke: COLOURS[row.r.coll], 'vector-effect': 'non-scaling-stroke'});
-    row.line.row = row;
     el(row.line, 'title');
     row.line.addEventListener('mouseenter', () => {
       if (row.tr) row.tr.classList.add('classe-hover');
@@ -482,6 +520,12 @@
       if (row.tr) row.tr.classList.remove('classe-hover');
       bring(hovered || chosen);
     });
+  }
+
+  // A path's tooltip: its pilot, as the table names them, and its outcome.
+  function label(row) {
+    if (row.line && row.r && !row.r.fault)
+      row.line.firstChild.textContent = Words.t('classe.path', shownName(row), Words.t('replay.outcome.' + row.r.coll));
   }
 
   // The path of `row` brought forward, over the others faded; none: all alike.
@@ -500,21 +544,26 @@
     $('classe-plane').dataset.chosen = shown ? shown.id : '';
   }
 
+  // The picture's words, and its legend: each outcome's colour and how many paths have it. Its entries
+  // are spaced by their words' length, so that drawing it asks nothing of the page's layout.
+  let legendSaid = '';
   function describePicture() {
+    const counts = [0, 0, 0, 0, 0];
+    for (const row of rows) if (row.line) counts[row.r.coll]++;
+    const said = Words.lang + counts.join();
+    if (said == legendSaid) return;
+    legendSaid = said;
     pictureTitle.textContent = Words.t('classe.picture.title');
     planet.textContent = Words.t('deck.planet');
     axis.textContent = Words.t('deck.y-axis');
-    const counts = [0, 0, 0, 0, 0];
-    for (const row of rows) if (row.path) counts[row.r.coll]++;
     legend.replaceChildren();
     let x = 0;
     for (const code of [3, 2, 1, 4, 0]) {
+      const words = Words.t('classe.legend', Words.t('replay.outcome.' + code), counts[code]);
       el(legend, 'rect', {x, y: -9, width: 10, height: 10, fill: COLOURS[code]});
-      const label = el(legend, 'text', {x: x + 14, y: 0, fill: '#d8dade'}, Words.t('classe.legend', Words.t('replay.outcome.' + code), counts[code]));
-      x += 24 + label.getComputedTextLength();
+      el(legend, 'text', {x: x + 14, y: 0, fill: '#d8dade'}, words);
+      x += 26 + 6.5 * words.length;
     }
-    for (const row of rows)
-      if (row.line) row.line.firstChild.textContent = Words.t('classe.path', shownName(row), Words.t('replay.outcome.' + row.r.coll));
     $('classe-plane').dataset.paths = paths.childElementCount;
   }
 
@@ -530,18 +579,20 @@
 
   function render() {
     dirty = false;
-    const list = sorted();
-    for (const row of rows) {
+    let filled = false, drawn = false;
+    for (const row of rows)
       if (row.shown !== row.r || row.shownScore !== row.score || row.shownAs !== anonymous) {
         fill(row);
-        drawPath(row);
+        if (row.path && !row.line) drawn = drawPath(row) || true;
+        label(row);
         row.shown = row.r, row.shownScore = row.score, row.shownAs = anonymous;
-        resort = true;
+        filled = true;
       }
-    }
-    if (resort || table.rows.length != rows.length) table.replaceChildren(...list.map(row => row.tr));
+    // The rows in their order: sorted again where a value changed; otherwise the new ones at the end.
+    if (sortKey && (filled || resort)) table.replaceChildren(...sorted().map(row => row.tr));
+    else for (const row of rows) if (!row.tr.parentNode) table.append(row.tr);
     resort = false;
-    frame();
+    if (drawn) frame();
     describePicture();
     const finished = rows.filter(done).length;
     const said = [!rows.length ? Words.t('classe.drop')
@@ -605,6 +656,7 @@
   // ---- Start ----
 
   heading();
+  frame();
   Object.assign(exercise, kept());
   if (exercise.choice == 'file' && !exercise.text) exercise.choice = '';
   anonymous = $('classe-anonymous').checked;
