@@ -13,8 +13,9 @@ import subprocess
 import sys
 import tempfile
 import threading
+import urllib.parse
 
-from test_page import Page, Quiet, Selenium
+from test_page import FRENCH_SHOWN, Page, Quiet, Selenium
 
 PLAN, REPLAY = os.path.join("build", "rendezvous-plan"), os.path.join("build", "rendezvous-replay")
 CODE, SPREAD = "orbite", "2"
@@ -113,15 +114,51 @@ def test_class(page):
     paul = next(l for l in lines if "Paul Martin" in l)
     assert paul.startswith('"\'=Paul Martin";') and re.search(r";\d+,\d+;", paul), paul
 
-    # Names hidden: « Élève N » in the table and on the picture's paths, none of the real names.
+    # Sorted by score, best first at the second click; the files that are no flight last.
+    page.js("const b = document.querySelector('[data-sort=score]'); b.click(); b.click()")
+    page.wait(lambda: [r[8] for r in page.js(ROWS)[:-1]] == sorted((r[8] for r in page.js(ROWS)[:-1]), key=int, reverse=True))
+    assert len(page.js(ROWS)[-1]) == 3
+    # The picture saved, one path a flight; a row's flight opened in the simulator's page by its link.
+    (_, svg), = page.downloads("classe-save", [".svg"])
+    assert svg.count("<polyline") == len(files) - 1 and "=Paul Martin" in svg, svg[:300]
+    main = page.d.current_window_handle
+    page.js("[...document.querySelectorAll('#classe-table tbody tr')].find(tr => tr.cells[0].textContent == arguments[0])"
+            ".querySelector('button').click()", "Ana Silva")
+    page.wait(lambda: len(page.d.window_handles) == 2)
+    page.d.switch_to.window([h for h in page.d.window_handles if h != main][0])
+    url = page.d.current_url
+    page.d.close()
+    page.d.switch_to.window(main)
+    assert "/index.html?lang=fr#vol=" in url and urllib.parse.unquote(url.split("#vol=")[1]) == files[2][1], url[:200]
+
+    # In English, names hidden: « Student N » in the table and on the picture's paths, none of the real
+    # names, and nothing French.
+    page.js("Words.set('en')")
     page.click("classe-anonymous")
-    page.wait(lambda: page.js(ROWS)[0][0].startswith("\u00c9l\u00e8ve "))
+    page.wait(lambda: page.js("return document.getElementById('classe-status').textContent") == "%d flights." % len(files))
+    page.wait(lambda: all(r[0].startswith("Student ") for r in page.js(ROWS)))
     shown = page.js("return document.getElementById('classe-table').textContent + "
                     "[...document.querySelectorAll('#classe-plane title')].map(t => t.textContent).join()")
     for _, _, (name, _, _) in files:
         assert name not in shown, name
-    numbers = sorted(int(r[0].split()[1]) for r in page.js(ROWS))
-    assert numbers == list(range(1, len(files) + 1)), numbers
+    assert sorted(int(r[0].split()[1]) for r in page.js(ROWS)) == list(range(1, len(files) + 1))
+    assert page.js(FRENCH_SHOWN) == []
+    page.js("Words.set('fr')")
+
+
+def test_offline(page):
+    # After a first visit, the class view opens and replays with the network gone.
+    page.open("classe.html")
+    page.wait(lambda: page.js("return navigator.serviceWorker.controller !== null"))
+    flight = planned("\u00c9lise Dupont", tempfile.mkdtemp())
+    page.offline(True)
+    try:
+        page.open("classe.html")
+        page.js(DROP, [["vol.vol", flight]])
+        page.wait(lambda: page.js("return document.body.dataset.shownMs"), timeout=30)
+        assert page.js(ROWS)[0][-2] == "v\u00e9rifi\u00e9", page.js(ROWS)
+    finally:
+        page.offline(False)
 
 
 def test_own_start(page):
@@ -144,7 +181,7 @@ def test_own_start(page):
 
 def main():
     site = os.path.abspath(sys.argv[1])
-    tests = [t for t in (test_class, test_own_start) if len(sys.argv) <= 2 or t.__name__ in sys.argv[2:]]
+    tests = [t for t in (test_class, test_offline, test_own_start) if len(sys.argv) <= 2 or t.__name__ in sys.argv[2:]]
     server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), functools.partial(Quiet, directory=site))
     threading.Thread(target=server.serve_forever, daemon=True).start()
     browser = Selenium("chromium")
