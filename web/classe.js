@@ -14,6 +14,7 @@
   const WORKERS = Math.max(1, Math.min(2, navigator.hardwareConcurrency || 1));
   const AHEAD = 3;                   // jobs handed to a worker before it answers
   const DEBOUNCE_MS = 400;           // the exercise typed in is taken this long after the last key
+  const VOL_BYTES_MAX = 256 * 1024;  // as the flight file's reader, which refuses a longer one
   // The outcome codes, and each one's colour on the picture: under way, collision, too fast, docked, lost.
   const COLOURS = ['#5aa0ff', '#ff5a5a', '#ffa040', '#6fd16f', '#a0a0a0'];
   const LOST = 4;
@@ -265,7 +266,9 @@
         flights.push([file, mark]);
       }
     }
-    const read = await Promise.all(flights.map(([file]) => file.arrayBuffer().then(b => new Uint8Array(b), () => new Uint8Array(0))));
+    // A file longer than any flight is read only as far as the reader needs to refuse it.
+    const read = await Promise.all(flights.map(([file]) => file.slice(0, VOL_BYTES_MAX + 1).arrayBuffer()
+                                                   .then(b => new Uint8Array(b), () => new Uint8Array(0))));
     read.forEach((bytes, i) => {
       const row = {id: nextId++, file: flights[i][0].name, seen: flights[i][1], bytes, r: null, path: null, score: -1};
       rows.push(row);
@@ -293,6 +296,7 @@
   $('classe-clear').addEventListener('click', () => {
     rows = [];
     ignored = 0;
+    numbers.clear();
     chosen = hovered = null;
     forget();
     table.replaceChildren();
@@ -308,7 +312,8 @@
   function shownName(row) {
     const name = (row.r && !row.r.fault && row.r.name) || row.file;
     if (!anonymous) return name;
-    const who = (row.r && row.r.who) || row.file;
+    if (!row.r) return Words.t('classe.student', '\u2026'); // numbered once its name is read
+    const who = row.r.who || row.file;
     if (!numbers.has(who)) {
       const free = [];
       for (let n = 1; n <= rows.length; n++) if (![...numbers.values()].includes(n)) free.push(n);
@@ -562,7 +567,7 @@
       const words = Words.t('classe.legend', Words.t('replay.outcome.' + code), counts[code]);
       el(legend, 'rect', {x, y: -9, width: 10, height: 10, fill: COLOURS[code]});
       el(legend, 'text', {x: x + 14, y: 0, fill: '#d8dade'}, words);
-      x += 26 + 6.5 * words.length;
+      x += 24 + 5.8 * words.length;
     }
     $('classe-plane').dataset.paths = paths.childElementCount;
   }
@@ -596,8 +601,9 @@
     describePicture();
     const finished = rows.filter(done).length;
     const said = [!rows.length ? Words.t('classe.drop')
-                  : finished < rows.length ? Words.t('classe.reading', finished, rows.length) : Words.t('classe.read', rows.length)];
-    if (ignored) said.push(Words.t('classe.ignored', ignored));
+                  : finished < rows.length ? Words.t('classe.reading', finished, rows.length)
+                  : Words.t(rows.length == 1 ? 'classe.read.one' : 'classe.read', rows.length)];
+    if (ignored) said.push(Words.t(ignored == 1 ? 'classe.ignored.one' : 'classe.ignored', ignored));
     status.textContent = said.join(' ');
     $('classe-export').disabled = $('classe-save').disabled = !rows.length;
     // The whole class shown: from the drop to this frame, for the page's figures.
