@@ -11,7 +11,8 @@
   const $ = id => document.getElementById(id);
   const SVG = 'http://www.w3.org/2000/svg';
   const KEPT = 'rendezvous.classe';  // the exercise, kept in the browser
-  const WORKERS = Math.max(1, Math.min(2, navigator.hardwareConcurrency || 1));
+  // A core left to the page, so that it answers while the others replay (one worker on two cores).
+  const WORKERS = Math.max(1, Math.min(4, (navigator.hardwareConcurrency || 2) - 1));
   const AHEAD = 3;                   // jobs handed to a worker before it answers
   const DEBOUNCE_MS = 400;           // the exercise typed in is taken this long after the last key
   const VOL_BYTES_MAX = 256 * 1024;  // as the flight file's reader, which refuses a longer one
@@ -26,7 +27,7 @@
   const COLUMNS = ['name', 'scenario', 'outcome', 'time', 'speed', 'used', 'presses', 'advised', 'score', 'check'];
 
   const table = $('classe-table').tBodies[0], status = $('classe-status');
-  let rows = [];           // one a file: {id, file, bytes, r (the worker's answer), path, score, tr, line}
+  let rows = [];           // one a file: {id, file, bytes, r (the worker's answer), path, points, coll, score, tr}
   let nextId = 0;
   let generation = 0;      // the exercise's; answers made for an older one are dropped
   const advice = new Map();   // « conseil » by start: a number, or the rows that wait for it
@@ -300,8 +301,7 @@
     chosen = hovered = null;
     forget();
     table.replaceChildren();
-    paths.replaceChildren();
-    frame();
+    repaint = true;
     changed();
   });
 
@@ -361,13 +361,19 @@
   function makeRow(row) {
     const tr = document.createElement('tr');
     tr.row = row;
-    tr.addEventListener('mouseenter', () => bring(hovered = row));
-    tr.addEventListener('mouseleave', () => bring((hovered = null)));
+    tr.addEventListener('mouseenter', () => {
+      hovered = row;
+      bring();
+    });
+    tr.addEventListener('mouseleave', () => {
+      hovered = null;
+      bring();
+    });
     tr.addEventListener('click', e => {
       if (e.target.closest('button')) return;
       chosen = chosen === row ? null : row;
       for (const other of table.rows) other.classList.toggle('classe-chosen', other.row === chosen);
-      bring(chosen);
+      bring();
     });
     row.tr = tr;
     return tr;
@@ -452,129 +458,194 @@
 
   // ---- The picture ----
 
-  const el = (parent, tag, attributes = {}, content) => {
-    const e = parent.appendChild(document.createElementNS(SVG, tag));
-    for (const name in attributes) e.setAttribute(name, attributes[name]);
-    if (content !== undefined) e.textContent = content;
-    return e;
-  };
-  const picture = el($('classe-plane'), 'svg', {xmlns: SVG, width: W, 'font-family': 'sans-serif', 'font-size': 12});
-  const pictureTitle = el(picture, 'title');
-  const back = el(picture, 'rect', {width: W, fill: '#0e0f12'});
-  const legend = el(picture, 'g', {transform: 'translate(8, 18)'});
-  const plane = el(picture, 'svg', {x: 0, y: TOP, width: W, preserveAspectRatio: 'xMidYMid meet'});
-  const line = el(plane, 'line', {stroke: '#555', 'stroke-dasharray': '6 4', 'vector-effect': 'non-scaling-stroke'});
-  el(plane, 'rect', {x: PORT_Y, y: -BOX_X, width: 2 * BOX_Y, height: 2 * BOX_X, fill: '#777'});
-  el(plane, 'rect', {x: PORT_Y - 0.03, y: -WINDOW, width: 0.06, height: 2 * WINDOW, fill: '#e0b000'});
-  const paths = el(plane, 'g', {fill: 'none', 'stroke-width': 1.2, 'stroke-linejoin': 'round'});
-  const ground = el(picture, 'rect', {width: W, height: BOTTOM, fill: '#1d3d6e'});
-  const planet = el(picture, 'text', {x: 6, fill: '#9cc3ff', 'font-size': 11});
-  const axis = el(picture, 'text', {'text-anchor': 'end', fill: '#9cc3ff', 'font-size': 11});
-
-  // Every path at one scale: the part of the plane that holds the target and the paths of the flights
+  // Every path at one scale, drawn on a canvas as the deck draws its own; the same picture is written
+  // as SVG when it is saved. The part of the plane shown holds the target and the paths of the flights
   // not lost; a lost one runs off the edge.
+  const canvas = $('classe-canvas');
+  // Drawn in software, as the deck's pictures are: cheaper than a GPU's canvas where the GPU is itself
+  // software, and never waiting on it.
+  const CANVAS = {willReadFrequently: true};
+  let view = null; // {y0, y1, x0, x1, k, h, H}: the plane's part shown, its scale and the heights
+  let shown = [];  // the rows whose paths are drawn, in the order drawn
+
   function frame() {
     let y0 = PORT_Y - 0.5, y1 = BOX_Y + 0.5, x0 = -BOX_X - 0.3, x1 = BOX_X + 0.3;
-    const drawn = rows.filter(row => row.path);
-    const kept = drawn.some(row => row.r.coll != LOST) ? drawn.filter(row => row.r.coll != LOST) : drawn;
-    for (const row of kept)
-      for (let i = 0, p = row.path; i < p.length; i += 2) {
-        if (!(Math.abs(p[i]) < 1e4 && Math.abs(p[i + 1]) < 1e4)) continue; // a lost one's far points
-        x0 = Math.min(x0, p[i]), x1 = Math.max(x1, p[i]);
-        y0 = Math.min(y0, p[i + 1]), y1 = Math.max(y1, p[i + 1]);
-      }
+    const drawn = rows.filter(row => row.points);
+    const kept = drawn.some(row => row.coll != LOST) ? drawn.filter(row => row.coll != LOST) : drawn;
+    for (const row of kept) {
+      const b = row.bounds;
+      x0 = Math.min(x0, b[0]), x1 = Math.max(x1, b[1]), y0 = Math.min(y0, b[2]), y1 = Math.max(y1, b[3]);
+    }
     const padY = 0.04 * (y1 - y0), padX = 0.08 * (x1 - x0);
     [y0, y1, x0, x1] = [y0 - padY, y1 + padY, x0 - padX, x1 + padX];
-    plane.setAttribute('viewBox', `${y0} ${-x1} ${y1 - y0} ${x1 - x0}`);
     const h = Math.round(Math.min(H_MAX - TOP - BOTTOM, Math.max(H_MIN - TOP - BOTTOM, W * (x1 - x0) / (y1 - y0))));
-    const H = TOP + h + BOTTOM;
-    Object.entries({height: H, viewBox: `0 0 ${W} ${H}`}).forEach(([k, v]) => picture.setAttribute(k, v));
-    back.setAttribute('height', H);
-    plane.setAttribute('height', h);
-    ground.setAttribute('y', H - BOTTOM);
-    planet.setAttribute('y', H - 4);
-    Object.entries({x1: y0, x2: PORT_Y, y1: 0, y2: 0}).forEach(([k, v]) => line.setAttribute(k, v));
-    // The axis's name on the approach line, where the meet of the scales puts it.
-    const k = Math.min(W / (y1 - y0), h / (x1 - x0));
-    axis.setAttribute('x', W - 6);
-    axis.setAttribute('y', TOP + h / 2 + ((x1 + x0) / 2) * k - 4);
+    view = {y0, y1, x0, x1, h, H: TOP + h + BOTTOM, k: Math.min(W / (y1 - y0), h / (x1 - x0))};
   }
 
-  // A row's path, its points thinned to those at least most of a pixel apart at the path's own scale.
-  function drawPath(row) {
+  // Where a point of the plane shows: y to the right, x up, centred as the SVG's own viewBox centres.
+  const u = y => (W - (view.y1 - view.y0) * view.k) / 2 + (y - view.y0) * view.k;
+  const v = x => TOP + (view.h - (view.x1 - view.x0) * view.k) / 2 + (view.x1 - x) * view.k;
+
+  // A row's path, kept as the plane's points it needs: its points thinned to those most of a pixel
+  // apart at its own scale, and its bounds (far points of a lost flight aside).
+  function thin(row) {
     const p = row.path;
     let x0 = Infinity, x1 = -Infinity, y0 = Infinity, y1 = -Infinity;
     for (let i = 0; i < p.length; i += 2)
       if (Math.abs(p[i]) < 1e4 && Math.abs(p[i + 1]) < 1e4)
         x0 = Math.min(x0, p[i]), x1 = Math.max(x1, p[i]), y0 = Math.min(y0, p[i + 1]), y1 = Math.max(y1, p[i + 1]);
-    const near = 0.75 * Math.max(x1 - x0, y1 - y0) / W;
-    let points = '', u = Infinity, v = Infinity;
+    const near = 0.75 * Math.max(x1 - x0, y1 - y0) / W, points = [];
+    let y = Infinity, x = Infinity;
     for (let i = 0; i < p.length; i += 2) {
       if (!Number.isFinite(p[i]) || !Number.isFinite(p[i + 1])) continue;
-      if (i + 2 < p.length && Math.abs(p[i + 1] - u) < near && Math.abs(p[i] - v) < near) continue;
-      u = p[i + 1], v = p[i];
-      points += `${u.toFixed(3)},${(-v).toFixed(3)} `;
+      if (i + 2 < p.length && Math.abs(p[i + 1] - y) < near && Math.abs(p[i] - x) < near) continue;
+      y = p[i + 1], x = p[i];
+      points.push(y, x);
     }
-    row.line = el(paths, 'polyline', {points, stroke: COLOURS[row.r.coll], 'vector-effect': 'non-scaling-stroke'});
-    el(row.line, 'title');
-    row.line.addEventListener('mouseenter', () => {
-      if (row.tr) row.tr.classList.add('classe-hover');
-      bring(row);
-    });
-    row.line.addEventListener('mouseleave', () => {
-      if (row.tr) row.tr.classList.remove('classe-hover');
-      bring(hovered || chosen);
-    });
+    row.points = points;
+    row.bounds = [x0, x1, y0, y1];
+    row.coll = row.r.coll; // the same at every replay of the file, while its row waits for one
   }
 
-  // A path's tooltip: its pilot, as the table names them, and its outcome.
-  function label(row) {
-    if (row.line && row.r && !row.r.fault)
-      row.line.firstChild.textContent = Words.t('classe.path', shownName(row), Words.t('replay.outcome.' + row.r.coll));
+  function stroke(g, row, width, alpha) {
+    const p = row.points;
+    g.strokeStyle = COLOURS[row.coll];
+    g.lineWidth = width;
+    g.globalAlpha = alpha;
+    g.beginPath();
+    for (let i = 0; i < p.length; i += 2) (i ? g.lineTo : g.moveTo).call(g, u(p[i]), v(p[i + 1]));
+    g.stroke();
+    g.globalAlpha = 1;
   }
 
-  // The path of `row` brought forward, over the others faded; none: all alike.
-  function bring(row) {
-    const shown = row || chosen;
-    for (const other of rows)
-      if (other.line) other.line.removeAttribute('stroke-width'), other.line.removeAttribute('stroke-opacity');
-    if (shown && shown.line) {
-      paths.setAttribute('stroke-opacity', 0.35);
-      shown.line.setAttribute('stroke-width', 3);
-      shown.line.setAttribute('stroke-opacity', 1);
-      paths.appendChild(shown.line);
-    } else {
-      paths.removeAttribute('stroke-opacity');
+  // The whole picture drawn again: the plane, the target, every path, the row chosen or hovered on top.
+  function draw() {
+    const ratio = window.devicePixelRatio || 1;
+    if (canvas.height != Math.round(view.H * ratio) || canvas.width != Math.round(W * ratio)) {
+      canvas.width = Math.round(W * ratio);
+      canvas.height = Math.round(view.H * ratio);
+      canvas.style.width = W + 'px';
+      canvas.style.height = view.H + 'px';
     }
-    $('classe-plane').dataset.chosen = shown ? shown.id : '';
+    const g = canvas.getContext('2d', CANVAS);
+    g.setTransform(ratio, 0, 0, ratio, 0, 0);
+    g.fillStyle = '#0e0f12';
+    g.fillRect(0, 0, W, view.H);
+    g.save();
+    g.beginPath();
+    g.rect(0, TOP, W, view.h);
+    g.clip();
+    g.strokeStyle = '#555';
+    g.setLineDash([6, 4]);
+    g.beginPath(); g.moveTo(u(view.y0), v(0)); g.lineTo(u(PORT_Y), v(0)); g.stroke();
+    g.setLineDash([]);
+    g.fillStyle = '#777';
+    g.fillRect(u(PORT_Y), v(BOX_X), 2 * BOX_Y * view.k, 2 * BOX_X * view.k);
+    g.fillStyle = '#e0b000';
+    g.fillRect(u(PORT_Y) - 1, v(WINDOW), 2, Math.max(2, 2 * WINDOW * view.k));
+    const front = hovered || chosen;
+    shown = rows.filter(row => row.points && row !== front);
+    for (const row of shown) stroke(g, row, 1.2, front ? 0.35 : 1);
+    if (front && front.points) {
+      stroke(g, front, 3, 1);
+      shown.push(front);
+    }
+    g.restore();
+    words(g);
+    canvas.dataset.paths = shown.length;
+    canvas.dataset.front = front && front.points ? front.id : '';
   }
 
-  // The picture's words, and its legend: each outcome's colour and how many paths have it. Its entries
-  // are spaced by their words' length, so that drawing it asks nothing of the page's layout.
-  let legendSaid = '';
-  function describePicture() {
-    const counts = [0, 0, 0, 0, 0];
-    for (const row of rows) if (row.line) counts[row.r.coll]++;
-    const said = Words.lang + counts.join();
-    if (said == legendSaid) return;
-    legendSaid = said;
-    pictureTitle.textContent = Words.t('classe.picture.title');
-    planet.textContent = Words.t('deck.planet');
-    axis.textContent = Words.t('deck.y-axis');
-    legend.replaceChildren();
-    let x = 0;
-    for (const code of [3, 2, 1, 4, 0]) {
-      const words = Words.t('classe.legend', Words.t('replay.outcome.' + code), counts[code]);
-      el(legend, 'rect', {x, y: -9, width: 10, height: 10, fill: COLOURS[code]});
-      el(legend, 'text', {x: x + 14, y: 0, fill: '#d8dade'}, words);
-      x += 24 + 5.8 * words.length;
+  // The picture's words: its legend, each outcome's colour and how many paths have it; the planet
+  // below; the axis on the approach line.
+  function counts() {
+    const n = [0, 0, 0, 0, 0];
+    for (const row of rows) if (row.points) n[row.coll]++;
+    return n;
+  }
+
+  function legend() {
+    const n = counts();
+    return [3, 2, 1, 4, 0].map(code => [code, Words.t('classe.legend', Words.t('replay.outcome.' + code), n[code])]);
+  }
+
+  function words(g) {
+    g.font = '12px sans-serif';
+    let x = 8;
+    for (const [code, said] of legend()) {
+      g.fillStyle = COLOURS[code];
+      g.fillRect(x, 9, 10, 10);
+      g.fillStyle = '#d8dade';
+      g.fillText(said, x + 14, 18);
+      x += 24 + g.measureText(said).width;
     }
-    $('classe-plane').dataset.paths = paths.childElementCount;
+    g.fillStyle = '#1d3d6e';
+    g.fillRect(0, view.H - BOTTOM, W, BOTTOM);
+    g.fillStyle = '#9cc3ff';
+    g.font = '11px sans-serif';
+    g.fillText(Words.t('deck.planet'), 6, view.H - 4);
+    g.textAlign = 'end';
+    g.fillText(Words.t('deck.y-axis'), W - 6, v(0) - 4);
+    g.textAlign = 'start';
+  }
+
+  // A path added where the scale stands and nothing is brought forward: drawn over the others alone.
+  function addPath(row) {
+    const g = canvas.getContext('2d', CANVAS);
+    g.save();
+    g.beginPath();
+    g.rect(0, TOP, W, view.h);
+    g.clip();
+    stroke(g, row, 1.2, 1);
+    g.restore();
+    shown.push(row);
+    canvas.dataset.paths = shown.length;
+  }
+
+  // The path of the row chosen or hovered brought forward, over the others faded.
+  function bring() {
+    if (view) draw();
+  }
+
+  // The picture as a self-contained SVG file: the same plane at the same scale, each path with its
+  // pilot and outcome as its title, names hidden as the table hides them.
+  function svg() {
+    const esc = t => String(t).replace(/&/g, '&amp;').replace(/</g, '&lt;').replace(/>/g, '&gt;').replace(/"/g, '&quot;');
+    const {y0, y1, x0, x1, h, H} = view;
+    const out = [`<svg xmlns="${SVG}" width="${W}" height="${H}" viewBox="0 0 ${W} ${H}" font-family="sans-serif" font-size="12">`,
+                 `<title>${esc(Words.t('classe.picture.title'))}</title>`, `<rect width="${W}" height="${H}" fill="#0e0f12"/>`];
+    let x = 8;
+    for (const [code, said] of legend()) {
+      out.push(`<rect x="${x}" y="9" width="10" height="10" fill="${COLOURS[code]}"/>`,
+               `<text x="${x + 14}" y="18" fill="#d8dade">${esc(said)}</text>`);
+      x += 24 + 6 * said.length;
+    }
+    out.push(`<svg x="0" y="${TOP}" width="${W}" height="${h}" viewBox="${y0} ${-x1} ${y1 - y0} ${x1 - x0}" preserveAspectRatio="xMidYMid meet">`,
+             `<line x1="${y0}" y1="0" x2="${PORT_Y}" y2="0" stroke="#555" stroke-dasharray="6 4" vector-effect="non-scaling-stroke"/>`,
+             `<rect x="${PORT_Y}" y="${-BOX_X}" width="${2 * BOX_Y}" height="${2 * BOX_X}" fill="#777"/>`,
+             `<rect x="${PORT_Y - 0.03}" y="${-WINDOW}" width="0.06" height="${2 * WINDOW}" fill="#e0b000"/>`,
+             `<g fill="none" stroke-linejoin="round">`);
+    const front = hovered || chosen;
+    for (const row of shown) {
+      const p = row.points, points = [];
+      for (let i = 0; i < p.length; i += 2) points.push(p[i].toFixed(3) + ',' + (-p[i + 1]).toFixed(3));
+      const width = row === front ? 3 : 1.2, alpha = front && row !== front ? ' stroke-opacity="0.35"' : '';
+      out.push(`<polyline points="${points.join(' ')}" stroke="${COLOURS[row.coll]}" stroke-width="${width}"${alpha} ` +
+               `vector-effect="non-scaling-stroke"><title>${esc(Words.t('classe.path', shownName(row), Words.t('replay.outcome.' + row.coll)))}</title></polyline>`);
+    }
+    out.push('</g></svg>', `<rect y="${H - BOTTOM}" width="${W}" height="${BOTTOM}" fill="#1d3d6e"/>`,
+             `<text x="6" y="${H - 4}" fill="#9cc3ff" font-size="11">${esc(Words.t('deck.planet'))}</text>`,
+             `<text x="${W - 6}" y="${v(0) - 4}" text-anchor="end" fill="#9cc3ff" font-size="11">${esc(Words.t('deck.y-axis'))}</text>`,
+             '</svg>\n');
+    return out.join('\n');
   }
 
   // ---- What changed, shown at the next frame ----
 
-  let resort = false;
+  // The page's work is done once a frame, in slices of about SLICE_MS however many answers came at once,
+  // so that the page answers between them.
+  const SLICE_MS = 15;
+  let resort = false, repaint = false, legendSaid = '';
   function changed(order) {
     resort = resort || !!order;
     if (dirty) return;
@@ -584,21 +655,39 @@
 
   function render() {
     dirty = false;
-    let filled = false, drawn = false;
+    const begun = performance.now();
+    let filled = false, more = false, added = [];
     for (const row of rows)
       if (row.shown !== row.r || row.shownScore !== row.score || row.shownAs !== anonymous) {
+        if (performance.now() - begun > SLICE_MS) {
+          more = true;
+          break;
+        }
         fill(row);
-        if (row.path && !row.line) drawn = drawPath(row) || true;
-        label(row);
+        if (row.path && !row.points) {
+          thin(row);
+          added.push(row);
+        }
         row.shown = row.r, row.shownScore = row.score, row.shownAs = anonymous;
         filled = true;
       }
+    if (more) changed();
     // The rows in their order: sorted again where a value changed; otherwise the new ones at the end.
     if (sortKey && (filled || resort)) table.replaceChildren(...sorted().map(row => row.tr));
     else for (const row of rows) if (!row.tr.parentNode) table.append(row.tr);
     resort = false;
-    if (drawn) frame();
-    describePicture();
+    // The picture: drawn again where the scale or the legend changed, the new paths added otherwise.
+    const before = view;
+    frame();
+    const legendNow = Words.lang + counts().join();
+    if (repaint || legendNow != legendSaid || ['y0', 'y1', 'x0', 'x1'].some(k => view[k] != before[k]) ||
+        (added.length && (hovered || chosen))) {
+      draw();
+    } else {
+      for (const row of added) addPath(row);
+    }
+    legendSaid = legendNow;
+    repaint = false;
     const finished = rows.filter(done).length;
     const said = [!rows.length ? Words.t('classe.drop')
                   : finished < rows.length ? Words.t('classe.reading', finished, rows.length)
@@ -606,9 +695,12 @@
     if (ignored) said.push(Words.t(ignored == 1 ? 'classe.ignored.one' : 'classe.ignored', ignored));
     status.textContent = said.join(' ');
     $('classe-export').disabled = $('classe-save').disabled = !rows.length;
-    // The whole class shown: from the drop to this frame, for the page's figures.
-    if (rows.length && finished == rows.length && droppedAt && !document.body.dataset.shownMs)
-      document.body.dataset.shownMs = (performance.now() - droppedAt).toFixed(0);
+    // The whole class shown: from the drop to the next frame, once painted, for the page's figures.
+    if (!more && rows.length && finished == rows.length && droppedAt && !document.body.dataset.shownMs) {
+      const from = droppedAt;
+      requestAnimationFrame(() => setTimeout(() => { document.body.dataset.shownMs = (performance.now() - from).toFixed(0); }));
+      droppedAt = 0;
+    }
   }
 
   // ---- Out: the spreadsheet, the picture, a flight in the simulator ----
@@ -646,7 +738,7 @@
 
   $('classe-export').addEventListener('click', () => download(`classe-${today()}.csv`, csv(), 'text/csv;charset=utf-8'));
   $('classe-save').addEventListener('click', () =>
-    download(`classe-${today()}.svg`, new XMLSerializer().serializeToString(picture), 'image/svg+xml'));
+    download(`classe-${today()}.svg`, svg(), 'image/svg+xml'));
 
   // « Revoir un vol »: the simulator's page, in a new tab, replaying the file carried in its link.
   function reopen(row) {
@@ -658,11 +750,16 @@
     anonymous = e.target.checked;
     changed(true);
   });
+  window.addEventListener('resize', () => {
+    repaint = true; // a page zoomed in or out: its pixels are others
+    changed();
+  });
 
   // ---- Start ----
 
   heading();
   frame();
+  draw();
   Object.assign(exercise, kept());
   if (exercise.choice == 'file' && !exercise.text) exercise.choice = '';
   anonymous = $('classe-anonymous').checked;

@@ -103,10 +103,12 @@ def test_class(page):
     # Élise flew the planner's own plan from her start: her reserve used is « conseil », a score of 100.
     elise = rows["\u00c9lise Dupont"]
     assert elise[5] == elise[7] and elise[8] == "100" and re.match(r"^\d+,\d{3}$", elise[3]), elise
-    # One path a flight, none for the broken file; a row chosen brings its path forward.
-    assert page.js("return document.getElementById('classe-plane').dataset.paths") == str(len(files) - 1)
-    assert page.js("document.querySelector('#classe-table tbody tr').click();"
-                   "return document.querySelector('#classe-plane polyline:last-of-type').getAttribute('stroke-width')") == "3"
+    # One path a flight, none for the broken file; a row chosen brings its path forward, in the saved
+    # picture too.
+    assert page.js("return document.getElementById('classe-canvas').dataset.paths") == str(len(files) - 1)
+    page.js("[...document.querySelectorAll('#classe-table tbody tr')].find(tr => tr.cells[0].textContent == arguments[0])"
+            ".click()", "=Paul Martin")
+    page.wait(lambda: page.js("return document.getElementById('classe-canvas').dataset.front") != "")
 
     (_, sheet), = page.downloads("classe-export", [".csv"])
     lines = sheet.splitlines()
@@ -120,7 +122,8 @@ def test_class(page):
     assert len(page.js(ROWS)[-1]) == 3
     # The picture saved, one path a flight; a row's flight opened in the simulator's page by its link.
     (_, svg), = page.downloads("classe-save", [".svg"])
-    assert svg.count("<polyline") == len(files) - 1 and "=Paul Martin" in svg, svg[:300]
+    paths = re.findall(r"<polyline [^>]*stroke-width=\"([0-9.]+)\"[^>]*><title>([^<]*)</title>", svg)
+    assert len(paths) == len(files) - 1 and paths[-1] == ("3", "=Paul Martin : arrim\u00e9 trop vite"), paths
     main = page.d.current_window_handle
     page.js("[...document.querySelectorAll('#classe-table tbody tr')].find(tr => tr.cells[0].textContent == arguments[0])"
             ".querySelector('button').click()", "Ana Silva")
@@ -137,8 +140,8 @@ def test_class(page):
     page.click("classe-anonymous")
     page.wait(lambda: page.js("return document.getElementById('classe-status').textContent") == "%d flights." % len(files))
     page.wait(lambda: all(r[0].startswith("Student ") for r in page.js(ROWS)))
-    shown = page.js("return document.getElementById('classe-table').textContent + "
-                    "[...document.querySelectorAll('#classe-plane title')].map(t => t.textContent).join()")
+    (_, svg), = page.downloads("classe-save", [".svg"])
+    shown = page.js("return document.getElementById('classe-table').textContent") + svg
     for _, _, (name, _, _) in files:
         assert name not in shown, name
     assert sorted(int(r[0].split()[1]) for r in page.js(ROWS)) == list(range(1, len(files) + 1))
