@@ -11,8 +11,8 @@
   const $ = id => document.getElementById(id);
   const SVG = 'http://www.w3.org/2000/svg';
   const KEPT = 'rendezvous.classe';  // the exercise, kept in the browser
-  // A core left to the page, so that it answers while the others replay (one worker on two cores).
-  const WORKERS = Math.max(1, Math.min(4, (navigator.hardwareConcurrency || 2) - 1));
+  // A worker a core, four at most: the page's own work comes in slices short enough to share them.
+  const WORKERS = Math.max(1, Math.min(4, navigator.hardwareConcurrency || 2));
   const AHEAD = 3;                   // jobs handed to a worker before it answers
   const DEBOUNCE_MS = 400;           // the exercise typed in is taken this long after the last key
   const VOL_BYTES_MAX = 256 * 1024;  // as the flight file's reader, which refuses a longer one
