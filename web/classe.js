@@ -307,19 +307,24 @@
 
   // ---- The table ----
 
-  // The name shown: the pilot's, or the file's; « Élève N » while names are hidden, N drawn at random
-  // for each pilot, so that the order of the numbers tells nothing of the names.
+  // The name shown: the pilot's, or the file's; « Élève N » while names are hidden. The pilots are
+  // numbered once every file is read, in an order drawn at random, so that the numbers tell nothing of
+  // the names nor of the order the files came in; those of files added later come after.
+  const pilot = row => row.r.who || row.file;
   function shownName(row) {
     const name = (row.r && !row.r.fault && row.r.name) || row.file;
     if (!anonymous) return name;
-    if (!row.r) return Words.t('classe.student', '\u2026'); // numbered once its name is read
-    const who = row.r.who || row.file;
-    if (!numbers.has(who)) {
-      const free = [];
-      for (let n = 1; n <= rows.length; n++) if (![...numbers.values()].includes(n)) free.push(n);
-      numbers.set(who, free[Math.floor(Math.random() * free.length)] || numbers.size + 1);
+    if (!row.r || (!numbers.has(pilot(row)) && !rows.every(other => other.r)))
+      return Words.t('classe.student', '\u2026');
+    if (!numbers.has(pilot(row))) {
+      const fresh = [...new Set(rows.map(pilot).filter(who => !numbers.has(who)))];
+      for (let i = fresh.length - 1; i > 0; i--) {
+        const j = Math.floor(Math.random() * (i + 1));
+        [fresh[i], fresh[j]] = [fresh[j], fresh[i]];
+      }
+      fresh.forEach(who => numbers.set(who, numbers.size + 1));
     }
-    return Words.t('classe.student', numbers.get(who));
+    return Words.t('classe.student', numbers.get(pilot(row)));
   }
 
   // A row's value in a column, for sorting and for the CSV: numbers as numbers, words as words.
