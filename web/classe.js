@@ -239,11 +239,12 @@
 
   // ---- Files in ----
 
-  // The files of a drop, folders opened: their entries read, down every folder. A drop that has no
-  // entries (one made by a script) gives its files.
+  // The files of a drop, folders opened: their entries read, down every folder. A drop whose entries
+  // cannot be read (one made by a script) gives its files as they are, taken before the drop is over.
   async function dropped(transfer) {
+    const loose = [...transfer.files];
     const entries = [...(transfer.items || [])].map(i => i.webkitGetAsEntry && i.webkitGetAsEntry());
-    if (!entries.length || entries.some(e => !e)) return [...transfer.files];
+    if (!entries.length || entries.some(e => !e)) return loose;
     const files = [];
     const walk = async entry => {
       if (entry.isFile) return files.push(await new Promise((resolve, reject) => entry.file(resolve, reject)));
@@ -251,7 +252,11 @@
       for (let batch; (batch = await new Promise((resolve, reject) => reader.readEntries(resolve, reject))).length;)
         for (const e of batch) await walk(e);
     };
-    for (const e of entries) await walk(e);
+    try {
+      for (const e of entries) await walk(e);
+    } catch (e) {
+      return loose;
+    }
     return files;
   }
 
