@@ -151,8 +151,6 @@ bool writeFile(const char* path, const std::string& text) {
     return std::fclose(f) == 0 && written;
 }
 
-} // namespace
-
 // The exercise's scenario file, read as the class page reads one.
 bool readExercise(const char* path) {
     std::string text;
@@ -160,6 +158,8 @@ bool readExercise(const char* path) {
     return sim::readFile(path, 65536, &text) &&
            plan::exerciseScenario(text, &exercise.scenario, &bad) == sim::ScenarioOk;
 }
+
+} // namespace
 
 int main(int argc, char** argv) {
     bool csv = false;
@@ -193,7 +193,7 @@ int main(int argc, char** argv) {
                 return bad(plan::tr("replay.error.scenario-missing"));
             scenario = argv[i];
         } else if (std::strcmp(argv[i], "--code") == 0) {
-            if (++i == argc)
+            if (++i == argc || plan::normalName(argv[i]).empty())
                 return bad(plan::tr("replay.error.code-missing"));
             exercise.code = argv[i];
         } else if (std::strcmp(argv[i], "--spread") == 0) {
