@@ -73,7 +73,7 @@
     showCurrent();
     shared = unshared ? null : text;
     showLink();
-    share.hidden = unshared;
+    share.hidden = !!unshared;
     return true;
   }
 
