@@ -1,12 +1,14 @@
 // rendezvous-plan: what to press, and when, to dock in a scenario of the simulator.
 //
 //   rendezvous-plan [--keys] [--from "TEMPS X Y Z XP YP ZP RESERVE"] [--svg PICTURE] [--vol FLIGHT]
-//                   [--lang CODE] FILE
+//                   [--name NAME --code WORD --spread S] [--lang CODE] FILE
 //
 // It speaks the language --lang names, or else the one the environment's locale names (LC_ALL,
 // LC_MESSAGES, LANG), French where none of those has a table; --keys prints the same in every language.
 // --vol writes the flight the planner flew to check its plan as a flight file, which rendezvous-replay
-// replays: a demonstration, with the plan's steps as its notes.
+// replays: a demonstration, with the plan's steps as its notes. --name, --code and --spread plan from a
+// student's own start, the one a class's link draws for that name, and the flight carries the name and
+// the code word as the student's page writes them.
 // Status 0: the plan docks; 1: no plan docks from there; 2: a bad argument or an unreadable file.
 #include <algorithm>
 #include <cmath>
@@ -96,6 +98,9 @@ int main(int argc, char** argv) {
     const char* picture = nullptr;
     const char* flight = nullptr;
     const char* file = nullptr;
+    const char* name = nullptr;
+    const char* code = nullptr;
+    const char* spread = nullptr;
     // The language first, so that every message after it speaks it: --lang, or the environment's.
     plan::setLanguage(plan::environmentLanguage());
     for (int i = 1; i + 1 < argc; i++)
@@ -126,6 +131,12 @@ int main(int argc, char** argv) {
             if (++i == argc)
                 return bad(plan::tr("plan.error.vol-missing"));
             flight = argv[i];
+        } else if (std::strcmp(argv[i], "--name") == 0 || std::strcmp(argv[i], "--code") == 0 ||
+                   std::strcmp(argv[i], "--spread") == 0) {
+            const char*& to = argv[i][2] == 'n' ? name : argv[i][2] == 'c' ? code : spread;
+            if (++i == argc)
+                return bad(plan::tr("plan.error.own"));
+            to = argv[i];
         } else if (argv[i][0] == '-' && argv[i][1] != '\0') {
             return bad(plan::tr("plan.error.option", {argv[i]}));
         } else if (file) {
@@ -138,6 +149,14 @@ int main(int argc, char** argv) {
         return bad(plan::tr("plan.error.no-file"));
     if (!readScenario(file))
         return bad(plan::tr("plan.error.scenario", {file}));
+    // A student's own start: the three together, or none.
+    double spreadValue = 0.0;
+    if ((name || code || spread) && !(name && code && spread))
+        return bad(plan::tr("plan.error.own"));
+    if (spread && !plan::parseSpread(spread, &spreadValue))
+        return bad(plan::tr("replay.error.spread", {spread, plan::fmt("%g", plan::kSpreadMax)}));
+    if (name)
+        sim::para_phy = plan::ownStart(sim::para_phy, spreadValue, code, name).scenario;
 
     plan::Moment moment{0.0,
                         sim::para_phy.X0,
@@ -153,7 +172,10 @@ int main(int argc, char** argv) {
     const plan::Plan p = plan::planFrom(sim::para_phy, moment);
     if (picture && !writeFile(picture, plan::svg(p, sim::para_phy, moment, file)))
         return bad(plan::tr("plan.error.write", {picture}));
-    if (flight && p.outcome == 3 && !writeFile(flight, sim::writeVol(demonstration(p, file), p.end)))
+    sim::Vol demo = demonstration(p, file);
+    demo.name = name ? name : "";
+    demo.code = code ? code : "";
+    if (flight && p.outcome == 3 && !writeFile(flight, sim::writeVol(demo, p.end)))
         return bad(plan::tr("plan.error.write-vol", {flight}));
     std::fputs(keys ? plan::keysText(p).c_str() : plan::describe(p, sim::para_phy, moment, file).c_str(),
                stdout);

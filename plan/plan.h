@@ -80,11 +80,12 @@ std::string faultWords(const sim::VolFault& f);       // why a text is no flight
 std::string describe(const Plan& plan, const sim::ParaPhy& sc, const Moment& from, const std::string& file);
 std::string fmt(const char* format, ...) __attribute__((format(printf, 1, 2))); // printf to a string
 
-// ---- Own starts and the score (start.cpp) ----
+// ---- Own starts, the class's check and the score (start.cpp) ----
 // A name as the derivation of a start reads it: small letters without their marks, words apart by one
 // blank, "Nom, Prénom" turned into "prénom nom"; "Élise  DUPONT", "dupont, elise" are "elise dupont".
 std::string normalName(const std::string& name);
 constexpr int kOwnStartTries = 32; // draws before a code word and a name give up for the scenario's own start
+constexpr double kSpreadMax = 50.0; // the most a start may move on each axis: half the way to being lost
 struct OwnStart {
     sim::ParaPhy scenario; // the scenario with the student's start
     int draw = -1;   // which draw it is, from 0; -1 when none docked and the scenario's own start stands
@@ -92,17 +93,42 @@ struct OwnStart {
 };
 // The start of the student `name` in the teacher's scenario `sc`, spread up to `spread` on X and Y (and Z
 // where the scenario leaves the orbital plane) in whole thousandths, drawn from `code` and the name: the
-// first draw from which the planner docks.
+// first draw from which the planner docks. The code word is read as a name is; a spread outside 0 to
+// kSpreadMax is taken as the nearest bound (0 for one that is no number).
 OwnStart ownStart(const sim::ParaPhy& sc, double spread, const std::string& code, const std::string& name);
+// A spread as a person writes it, with a decimal point or comma: a number from 0 to kSpreadMax.
+bool parseSpread(const std::string& text, double* spread);
+// The reserve that the planner's plan from a flight's start uses: its head at time 0 with its reserve;
+// 0 when no plan docks from there. The deck and the class view show it as « conseil ».
+int advised(const sim::Vol& flight);
+
+// A class's exercise, as the teacher sets it on the class page or gives it to rendezvous-replay: the
+// scenario, and, where each student has a start of their own, the spread and the code word.
+struct Exercise {
+    sim::ParaPhy scenario;
+    double spread = 0.0;
+    std::string code; // "" where every student starts from the scenario's own start
+};
+// The exercise's scenario from a scenario file's text, read as the page takes one (every item a finite
+// number, nx and dt within the program's rules) and as a reset leaves it (dt by the speed factor). What
+// is wrong otherwise: ScenarioItemBad with the item in *bad, or the rule it breaks.
+sim::ScenarioRule exerciseScenario(const std::string& text, sim::ParaPhy* sc, sim::ScenarioItem* bad);
+// How a replayed flight stands, worst first: its replay does not end on its own last line; its head is
+// not the exercise's scenario (the start's position aside where starts are one's own) or it starts with
+// another reserve than a full one; its start is not the one its name was given.
+enum Verdict { Verified, Falsified, OtherScenario, OtherStart };
+// The check of a flight whose replay ends on its last line or not (`conforms`); `own` is the start drawn
+// for its name (ownStart) where the exercise has a code word, and is not read otherwise.
+Verdict checkFlight(const sim::Vol& flight, bool conforms, const Exercise& exercise, const OwnStart& own);
 // The one score of a flight, out of 100: 60 for a docking and 40 for its economy, the reserve `used`
 // against `advised`, what the planner's plan from the same start uses (0 when there is none); docked too
 // fast 20, a collision 10, lost or under way 0.
 int score(int outcome, int used, int advised);
-// Whether a flight may be graded as one of the scenario `set` that a teacher gave: flown by a person
-// (not begun by a replay) from that scenario's start, its eleven items at the reset, with a full
-// reserve, and with the orbital rate as the scenario sets it throughout (no 'o' or 'O'). An easier
-// start, a switched-off orbit or another's flight replayed earns nothing.
-bool graded(const sim::Vol& flight, const sim::ParaPhy& set);
+// Whether a learning platform may grade a flight of the exercise: the class's check verifies it (the
+// exercise's scenario, the student's own start where there is a code word, a full reserve), a person flew
+// it (not begun by a replay), and the orbital rate stayed as the scenario sets it (no 'o' or 'O'). An
+// easier start, a switched-off orbit or another's flight replayed earns nothing.
+bool graded(const sim::Vol& flight, const Exercise& exercise, const OwnStart& own);
 
 // ---- Words (words.cpp) ----
 // What the planner, the replay, the pictures and the page say comes from one table per language,

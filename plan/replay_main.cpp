@@ -1,17 +1,21 @@
 // rendezvous-replay: flight files replayed through the simulator's integrator and outcome rules, each
 // checked against its last line.
 //
-//   rendezvous-replay [--csv] [--write OUT] [--lang CODE] FILE...
+//   rendezvous-replay [--csv] [--write OUT] [--scenario FILE [--code WORD --spread S]] [--lang CODE] FILE...
 //
 // One line a file on standard output, in the language --lang names or the environment's locale names
 // (as rendezvous-plan speaks), French otherwise; --csv prints the same in every language. A file that
 // cannot be read gets one line on standard error and the others are still replayed. --write seals one
 // flight: written to OUT with the end of its replay, its own "fin" line needing only its calls.
-// Status 0: every file conforms; 1: one does not; 2: a file could not be read, or a bad argument.
+// --scenario checks each flight against a class's exercise as the class view does: its head must be
+// that scenario, and, with --code and --spread, its start the one drawn for its name.
+// Status 0: every file conforms (and passes the exercise's check); 1: one does not; 2: a file could not
+// be read, or a bad argument.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -40,13 +44,35 @@ std::string faultText(const std::string& file, const sim::VolFault& f) {
                   : plan::tr("replay.error.file", {file, what});
 }
 
-// What the line of a file says: the replay's end and whether the file's own end is the same.
+// What the line of a file says: the replay's end, whether the file's own end is the same, and how the
+// flight stands against the exercise.
 struct Replayed {
     std::string file;
     sim::Vol flight;
     sim::VolEnd end;
     bool conforms = false;
+    plan::Verdict check = plan::Verified;
 };
+
+// The class's exercise that --scenario, --code and --spread give; none without --scenario.
+bool exercised = false;
+plan::Exercise exercise;
+std::map<std::string, plan::OwnStart> starts; // each name's start, drawn once, by the name as read
+
+// How the flight stands: whether it conforms, and against the exercise where one is given.
+plan::Verdict checked(const Replayed& r) {
+    if (!exercised)
+        return r.conforms ? plan::Verified : plan::Falsified;
+    plan::OwnStart own;
+    if (!exercise.code.empty()) {
+        const std::string who = plan::normalName(r.flight.name);
+        const auto found = starts.find(who);
+        own = found != starts.end() ? found->second
+                                    : (starts[who] = plan::ownStart(exercise.scenario, exercise.spread,
+                                                                    exercise.code, r.flight.name));
+    }
+    return plan::checkFlight(r.flight, r.conforms, exercise, own);
+}
 
 // Reads and replays one file; false, with its line on standard error, when it is not a flight.
 bool replay(const std::string& file, bool sealing, Replayed* out) {
@@ -80,9 +106,11 @@ double speedOf(const sim::VolEnd& e) {
     return std::sqrt(e.Xp * e.Xp + e.Yp * e.Yp + e.Zp * e.Zp);
 }
 
-// The check's name, the same in every language.
-const char* verdict(bool conforms) {
-    return conforms ? "conforme" : "non conforme";
+// The check's name, the same in every language: « conforme » for a flight that ends on its own last line
+// and passes the exercise's check.
+const char* verdictName(plan::Verdict c) {
+    static const char* const names[] = {"conforme", "non conforme", "autre scénario", "départ différent"};
+    return names[c];
 }
 
 std::string humanLine(const Replayed& r) {
@@ -95,7 +123,7 @@ std::string humanLine(const Replayed& r) {
     return plan::tr("replay.line",
                     {r.file, r.flight.name.empty() ? plan::tr("replay.no-name") : r.flight.name,
                      plan::tr(outcome.c_str()), plan::fmt("%.3f", r.end.t), plan::fmt("%.3f", speedOf(r.end)),
-                     std::to_string(r.end.reserve), count, verdict(r.conforms)}) +
+                     std::to_string(r.end.reserve), count, verdictName(r.check)}) +
            "\n";
 }
 
@@ -112,7 +140,7 @@ std::string field(const std::string& s) {
 std::string csvLine(const Replayed& r) {
     return field(r.file) + "," + field(r.flight.name) + "," + sim::volOutcomeName(r.end.coll) + "," +
            plan::fmt("%.3f,%.3f,%d,%d,", r.end.t, speedOf(r.end), r.end.reserve, presses(r.flight)) +
-           verdict(r.conforms) + "\n";
+           verdictName(r.check) + "\n";
 }
 
 bool writeFile(const char* path, const std::string& text) {
@@ -123,11 +151,21 @@ bool writeFile(const char* path, const std::string& text) {
     return std::fclose(f) == 0 && written;
 }
 
+// The exercise's scenario file, read as the class page reads one.
+bool readExercise(const char* path) {
+    std::string text;
+    sim::ScenarioItem bad;
+    return sim::readFile(path, 65536, &text) &&
+           plan::exerciseScenario(text, &exercise.scenario, &bad) == sim::ScenarioOk;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     bool csv = false;
     const char* out = nullptr;
+    const char* scenario = nullptr;
+    const char* spread = nullptr;
     std::vector<std::string> files;
     plan::setLanguage(plan::environmentLanguage());
     for (int i = 1; i + 1 < argc; i++)
@@ -150,6 +188,18 @@ int main(int argc, char** argv) {
             if (++i == argc)
                 return bad(plan::tr("replay.error.write-missing"));
             out = argv[i];
+        } else if (std::strcmp(argv[i], "--scenario") == 0) {
+            if (++i == argc)
+                return bad(plan::tr("replay.error.scenario-missing"));
+            scenario = argv[i];
+        } else if (std::strcmp(argv[i], "--code") == 0) {
+            if (++i == argc || plan::normalName(argv[i]).empty())
+                return bad(plan::tr("replay.error.code-missing"));
+            exercise.code = argv[i];
+        } else if (std::strcmp(argv[i], "--spread") == 0) {
+            if (++i == argc)
+                return bad(plan::tr("replay.error.spread", {"", plan::fmt("%g", plan::kSpreadMax)}));
+            spread = argv[i];
         } else if (argv[i][0] == '-' && argv[i][1] != '\0') {
             return bad(plan::tr("plan.error.option", {argv[i]}));
         } else {
@@ -160,6 +210,14 @@ int main(int argc, char** argv) {
         return bad(plan::tr("replay.error.no-file"));
     if (out && files.size() != 1)
         return bad(plan::tr("replay.error.write-one"));
+    // A start of one's own takes the code word and the spread together, both drawn in the scenario.
+    if ((spread != nullptr) != !exercise.code.empty() || (!scenario && spread))
+        return bad(plan::tr("replay.error.own"));
+    if (spread && !plan::parseSpread(spread, &exercise.spread))
+        return bad(plan::tr("replay.error.spread", {spread, plan::fmt("%g", plan::kSpreadMax)}));
+    if (scenario && !readExercise(scenario))
+        return bad(plan::tr("plan.error.scenario", {scenario}));
+    exercised = scenario != nullptr;
 
     if (csv)
         std::fputs("fichier,nom,issue,temps,vitesse,reserve,pressions,verification\n", stdout);
@@ -188,8 +246,9 @@ int main(int argc, char** argv) {
             r.end = sim::replayVol(r.flight, said.calls);
             r.conforms = sim::sameEnd(r.end, said);
         }
+        r.check = checked(r);
         std::fputs((csv ? csvLine(r) : humanLine(r)).c_str(), stdout);
-        if (!r.conforms && status == 0)
+        if (r.check != plan::Verified && status == 0)
             status = 1;
     }
     return status;

@@ -1,14 +1,18 @@
-// A start of its own for each student, the one score of a flight, and which flights a grade takes.
+// A start of its own for each student, the check of a class's flights against the exercise, the one
+// score of a flight, and which flights a learning platform grades.
 //
 // A teacher gives a scenario, a spread and a code word; each student's start is the scenario's moved by
 // up to the spread, drawn from the code word and the student's name, the same on every machine: the
 // draw is integer hashing, and the start's numbers are whole thousandths, rounded as IEEE rounds. A start is
-// kept only if the planner docks from it; otherwise the next draw is taken.
+// kept only if the planner docks from it; otherwise the next draw is taken. The class view and
+// rendezvous-replay draw each name's start again from what the teacher gives them, and check each flight's
+// head against it.
 #include "plan.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <sstream>
 
 namespace plan {
@@ -100,10 +104,12 @@ OwnStart ownStart(const sim::ParaPhy& sc, double spread, const std::string& code
     OwnStart out;
     out.scenario = sc;
     const std::string who = normalName(name);
+    const std::string word = normalName(code);
+    spread = std::isnan(spread) ? 0.0 : std::clamp(spread, 0.0, kSpreadMax);
     // Out of the plane only where the scenario itself leaves it: an in-plane exercise stays in the plane.
     const bool outOfPlane = sc.Z0 != 0.0 || sc.Zp0 != 0.0;
     for (int n = 0; n < kOwnStartTries; n++) {
-        const std::uint64_t h = hash(code + "\n" + who + "\n" + std::to_string(n));
+        const std::uint64_t h = hash(word + "\n" + who + "\n" + std::to_string(n));
         sim::ParaPhy s = sc;
         s.X0 = draw(sc.X0, h, 0, spread);
         s.Y0 = draw(sc.Y0, h, 20, spread);
@@ -119,6 +125,48 @@ OwnStart ownStart(const sim::ParaPhy& sc, double spread, const std::string& code
     }
     out.draw = -1;
     return out;
+}
+
+bool parseSpread(const std::string& text, double* spread) {
+    std::string point = text;
+    std::replace(point.begin(), point.end(), ',', '.');
+    char* end = nullptr;
+    *spread = std::strtod(point.c_str(), &end);
+    return !point.empty() && *end == '\0' && *spread >= 0.0 && *spread <= kSpreadMax;
+}
+
+int advised(const sim::Vol& f) {
+    const sim::ParaPhy& h = f.head;
+    const Plan p = planFrom(h, {0.0, h.X0, h.Y0, h.Z0, h.Xp0, h.Yp0, h.Zp0, f.reserve});
+    return p.outcome == 3 ? f.reserve - p.reserve : 0;
+}
+
+sim::ScenarioRule exerciseScenario(const std::string& text, sim::ParaPhy* sc, sim::ScenarioItem* bad) {
+    size_t pos = 0;
+    *sc = sim::ParaPhy{};
+    for (const sim::ScenarioItem& item : sim::readScenario(text, &pos, sc))
+        if (!item.read) {
+            *bad = item;
+            return sim::ScenarioItemBad;
+        }
+    sc->dt *= sim::speed;
+    return sim::scenarioRule(sc->nx, sc->dt);
+}
+
+Verdict checkFlight(const sim::Vol& f, bool conforms, const Exercise& ex, const OwnStart& own) {
+    if (!conforms)
+        return Falsified;
+    const sim::ParaPhy &h = f.head, &s = ex.scenario;
+    // Every item of the scenario but the start's position, where each student has a start of their own.
+    const bool same = h.dt == s.dt && h.nx == s.nx && h.trois == s.trois && h.Omega == s.Omega &&
+                      h.Xp0 == s.Xp0 && h.Yp0 == s.Yp0 && h.Zp0 == s.Zp0 && h.p == s.p &&
+                      f.reserve == sim::pcmax;
+    const auto at = [&h](const sim::ParaPhy& start) {
+        return h.X0 == start.X0 && h.Y0 == start.Y0 && h.Z0 == start.Z0;
+    };
+    if (!same || (ex.code.empty() && !at(s)))
+        return OtherScenario;
+    return ex.code.empty() || at(own.scenario) ? Verified : OtherStart;
 }
 
 int score(int outcome, int used, int advised) {
@@ -138,11 +186,10 @@ int score(int outcome, int used, int advised) {
     }
 }
 
-bool graded(const sim::Vol& flight, const sim::ParaPhy& set) {
-    if (flight.replayed || flight.reserve != sim::pcmax || !sim::sameScenario(flight.head, set))
-        return false;
-    return std::none_of(flight.events.begin(), flight.events.end(),
-                        [](const sim::VolEvent& e) { return e.kind == 'o' || e.kind == 'O'; });
+bool graded(const sim::Vol& flight, const Exercise& exercise, const OwnStart& own) {
+    const bool switched = std::any_of(flight.events.begin(), flight.events.end(),
+                                      [](const sim::VolEvent& e) { return e.kind == 'o' || e.kind == 'O'; });
+    return !flight.replayed && !switched && checkFlight(flight, true, exercise, own) == Verified;
 }
 
 } // namespace plan

@@ -287,13 +287,14 @@ void raz() {
 
 void razFlight(const Vol& flight, bool trail) {
     // Read before the new record replaces the old: the flight may be the live record itself.
-    std::string name = flight.name, scenario = flight.scenario;
+    std::string name = flight.name, code = flight.code, scenario = flight.scenario;
     para_phy = flight.head;
     t = flight.t0;
     Omo = flight.omo;
     pc = flight.reserve;
     begin(false, trail);
     vol.name.swap(name);
+    vol.code.swap(code);
     vol.scenario.swap(scenario);
 }
 

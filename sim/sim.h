@@ -144,6 +144,7 @@ struct Vol {
     bool replayed = false;   // begun by the page's replay, which handed over its presses: flown by a
                              // file, not by a person (kept in memory only, never in a file)
     std::string name;        // the pilot's, "" when none
+    std::string code;        // the code word the pilot's own start was drawn from, "" when none
     std::string scenario;    // the file it came from, "" when none
     std::vector<Note> notes; // to show during a replay
     std::vector<VolEvent> events;

@@ -24,6 +24,9 @@
 //                          where judging it would have changed the flight: a start inside the
 //                          target's box or beyond 100); without it the start is judged
 //   nom: Alice Martin      the pilot's name
+//   code: orbite           the code word of the class's link that drew the pilot's own start from the
+//                          name (a start of one's own); the class view and rendezvous-replay draw it
+//                          again from the teacher's code word and the name, and trust neither line
 //   scenario: data/fo2.in  the file the scenario came from
 //       The lines of the head after the eleven items: each at most once, in any order, all before the
 //       first press or switch. Numbers are written so that they read back to the same bits.
@@ -346,11 +349,12 @@ struct Reader {
             return true;
         }
         const std::string t = trim(text);
-        for (const char* key : {"nom:", "scenario:"})
+        for (const auto& [key, value] :
+             {std::pair{"nom:", &flight->name}, {"code:", &flight->code}, {"scenario:", &flight->scenario}})
             if (t.compare(0, std::strlen(key), key) == 0) {
                 if (!headLine(key, at))
                     return false;
-                (key[0] == 'n' ? flight->name : flight->scenario) = trim(t.substr(std::strlen(key)));
+                *value = trim(t.substr(std::strlen(key)));
                 return true;
             }
         if (const size_t eq = first.find('='); eq != std::string::npos && eq > 0 && w.size() <= 2)
@@ -461,6 +465,8 @@ std::string writeVol(const Vol& f, const VolEnd& end) {
         out += "depart-non-juge\n";
     if (const std::string name = oneLine(f.name); !name.empty())
         out += "nom: " + name + "\n";
+    if (const std::string code = oneLine(f.code); !code.empty())
+        out += "code: " + code + "\n";
     if (const std::string scenario = oneLine(f.scenario); !scenario.empty())
         out += "scenario: " + scenario + "\n";
     char line[400];

@@ -1,5 +1,5 @@
 // The deck's seam: what the page's deck (deck.js) reads of the program, and the planner run for it.
-// It reads sim's and app's state and never writes it but for the record's name and scenario lines,
+// It reads sim's and app's state and never writes it but for the record's name, code and scenario lines,
 // which are the page's; the planner and the record's replay hold sim's state and put it all back
 // before they return. Everything runs on the page's one thread, between frames or inside the
 // page's hooks.
@@ -209,11 +209,9 @@ EMSCRIPTEN_KEEPALIVE const char* deck_score() {
     static int advisedFor = -1;
     const sim::ParaPhy& h = sim::vol.head;
     if (advisedFor != sim::vol.reserve || !sim::sameScenario(planned, h)) {
-        const plan::Plan p =
-            plan::planFrom(h, {sim::vol.t0, h.X0, h.Y0, h.Z0, h.Xp0, h.Yp0, h.Zp0, sim::vol.reserve});
         planned = h;
         advisedFor = sim::vol.reserve;
-        adviceUse = p.outcome == 3 ? sim::vol.reserve - p.reserve : 0;
+        adviceUse = plan::advised(sim::vol);
     }
     const sim::VolEnd end = sim::volEnd();
     const int used = sim::vol.reserve - end.reserve;
@@ -222,10 +220,12 @@ EMSCRIPTEN_KEEPALIVE const char* deck_score() {
     return answer.c_str();
 }
 
-// The run since the last reset as its flight file: the core's record, with the pilot's name and the
-// scenario's source as the page knows them, and the end where the flight stands.
-EMSCRIPTEN_KEEPALIVE const char* deck_flight(const char* name, const char* scenario) {
+// The run since the last reset as its flight file: the core's record, with the pilot's name, the code
+// word of the pilot's own start ("" for none) and the scenario's source as the page knows them, and the
+// end where the flight stands.
+EMSCRIPTEN_KEEPALIVE const char* deck_flight(const char* name, const char* scenario, const char* code) {
     sim::vol.name = name;
+    sim::vol.code = code;
     sim::vol.scenario = scenario;
     answer = sim::writeVol(sim::vol, sim::volEnd());
     return answer.c_str();

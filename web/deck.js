@@ -381,7 +381,8 @@
     read();
     const name = $('deck-pilot').value.trim();
     const source = window.Scenario ? Scenario.source() : Module.UTF8ToString(Module._deck_words()).split('\n')[0];
-    const text = Module.ccall('deck_flight', 'string', ['string', 'string'], [name, source]);
+    const code = window.OwnStart ? OwnStart.code() : '';
+    const text = Module.ccall('deck_flight', 'string', ['string', 'string', 'string'], [name, source, code]);
     const svg = Module.UTF8ToString(Module._deck_picture(flight.advised ? flight.t0 : Infinity));
     const d = new Date(), two = n => String(n).padStart(2, '0');
     const moment = `${d.getFullYear()}-${two(d.getMonth() + 1)}-${two(d.getDate())}-${two(d.getHours())}h${two(d.getMinutes())}` +

@@ -45,8 +45,9 @@
     return code ? [range[code]] : null;
   }
 
-  // Checks the bytes that `read` gives and, if the program takes them, makes them its first scenario.
-  async function load(source, read) {
+  // Checks the bytes that `read` gives and, if the program takes them, makes them its first scenario;
+  // its link is offered to copy unless `unshared`.
+  async function load(source, read, unshared) {
     message.textContent = '';
     let bytes;
     try {
@@ -70,9 +71,9 @@
     Module.chooseMenu([0]);
     current = source;
     showCurrent();
-    shared = text;
+    shared = unshared ? null : text;
     showLink();
-    share.hidden = false;
+    share.hidden = !!unshared;
     return text;
   }
 
@@ -148,6 +149,9 @@
       const file = Module.UTF8ToString(Module._deck_words()).split('\n')[0];
       return current !== null && file == FIRST ? named(current) : file;
     },
+    // A scenario the page made (a student's own start, start.js): brought in as a file is, under the
+    // name `source`, its link not offered. Resolves to whether the program took it.
+    take: (source, text) => load(source, () => new TextEncoder().encode(text), true),
   };
   document.getElementById('scenario-copy').addEventListener('click', async () => {
     link.select();

@@ -70,6 +70,8 @@
   if (name) {
     pilot.value = name;
     pilot.readOnly = true;
+    // A class's link with a code word: the start is this student's at once, drawn from the platform's name.
+    OwnStart.drawFor(name);
   }
 
   // The time since the attempt started, as SCORM 1.2 writes a span: HHHH:MM:SS.SS.
@@ -116,17 +118,19 @@
 
   // Only flights of the scenario the page was opened with are graded.
   Scenario.launched.then(text => {
-    if (text !== null) Module.ccall('scorm_launch', 'number', ['string'], [text]);
+    if (text !== null)
+      Module.ccall('scorm_launch', 'number', ['string', 'number', 'string'], [text, OwnStart.spread, OwnStart.word]);
   });
 
   // After an outcome: the status, the best score, the flight that earned it, the time, then a commit.
   async function report(outcome) {
-    if (!Module._scorm_graded()) return;
+    if (!Module.ccall('scorm_graded', 'number', ['string'], [pilot.value.trim()])) return;
     const score = JSON.parse(Module.UTF8ToString(Module._deck_score())).score;
     const better = score > best;
     // The file is read now: the record starts again at the next reset.
     const flight = better && outcome == 3 ?
-      Module.ccall('deck_flight', 'string', ['string', 'string'], [pilot.value.trim(), Scenario.source()]) : null;
+      Module.ccall('deck_flight', 'string', ['string', 'string', 'string'],
+                   [pilot.value.trim(), Scenario.source(), OwnStart.code()]) : null;
     const packed = flight && (await pack(flight));
     if (outcome == 3 && status != 'passed') {
       status = 'passed';

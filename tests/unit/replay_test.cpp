@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -122,4 +123,45 @@ TEST(ReplayCommand, CsvAndSealingAFlightWrittenByHand) {
         << csv.out;
     EXPECT_NE(csv.out.find(",98,2,conforme\n"), std::string::npos) << csv.out;
     EXPECT_EQ(run("--write '" + out + "' '" + hand + "' '" + hand + "'").status, 2); // one flight at a time
+}
+
+TEST(ReplayCommand, ChecksAClassAgainstItsExercise) {
+    // Élise's flight from her own start, as the planner flies it; the same flight under another name; the
+    // planner's flight from the scenario's own start.
+    const std::string elise = temp("elise.vol"), plain = temp("plain.vol");
+    ASSERT_EQ(
+        run("--name 'Élise Dupont' --code orbite --spread 2 --vol '" + elise + "' data/fo2.in", PLAN).status,
+        0);
+    ASSERT_EQ(run("--vol '" + plain + "' data/fo2.in", PLAN).status, 0);
+    std::string text = slurp(elise);
+    const std::string paul = write("paul.vol", text.replace(text.find("Élise Dupont"), 13, "Paul Martin"));
+    const std::string files = " '" + elise + "' '" + paul + "' '" + plain + "'";
+    const struct {
+        const char* args;
+        int status;
+        std::vector<std::string> verdicts;
+    } cases[] = {
+        {"", 0, {"conforme", "conforme", "conforme"}},
+        {"--scenario data/fo2.in", 1, {"autre scénario", "autre scénario", "conforme"}},
+        {"--scenario data/fo2.in --code orbite --spread 2",
+         1,
+         {"conforme", "départ différent", "départ différent"}},
+        {"--scenario data/fo5.in --code orbite --spread 2",
+         1,
+         {"autre scénario", "autre scénario", "autre scénario"}},
+    };
+    for (const auto& c : cases) {
+        const Ran r = run(c.args + files);
+        EXPECT_EQ(r.status, c.status) << c.args << "\n" << r.err;
+        std::istringstream lines(r.out);
+        std::string line;
+        for (const std::string& verdict : c.verdicts) {
+            std::getline(lines, line);
+            EXPECT_EQ(line.substr(line.rfind("— ") + 4), verdict) << c.args << ": " << line;
+        }
+    }
+    // The three go together, with a spread a page would give and a scenario that can be read.
+    for (const char* args : {"--code orbite --spread 2", "--scenario data/fo2.in --code orbite",
+                             "--scenario data/fo2.in --code orbite --spread -1", "--scenario no-such.in"})
+        EXPECT_EQ(run(std::string(args) + files).status, 2) << args;
 }

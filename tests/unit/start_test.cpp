@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <set>
 
 #include "plan.h"
@@ -96,8 +97,74 @@ TEST(Score, DockingFirstThenEconomy) {
     EXPECT_LT(plan::score(2, 0, 15), plan::score(3, 1000, 15));
 }
 
-TEST(Score, GradesOnlyThePersonsFlightsOfTheScenarioSet) {
+// The class's check: how each flight stands against the exercise, worst first, with the advice of an own
+// start the same as the flight's own.
+TEST(OwnStart, ChecksAFlightAgainstTheExercise) {
+    const sim::ParaPhy sc = scenario(0);
+    const plan::Exercise own{sc, 2.0, "orbite"}, plain{sc, 0.0, ""};
+    const plan::OwnStart elise = plan::ownStart(sc, 2.0, "orbite", "Élise Dupont");
+    sim::Vol flown =
+        plan::planFrom(elise.scenario, {0, elise.scenario.X0, elise.scenario.Y0, 0, 0, 0, 0, 100}).vol;
+    flown.name = "Élise Dupont";
+    EXPECT_EQ(plan::advised(flown), elise.advised);
+    sim::Vol fromScenario = flown;
+    fromScenario.head = sc;
+    const auto with = [](sim::Vol f, const std::function<void(sim::Vol&)>& change) {
+        change(f);
+        return f;
+    };
+    const struct {
+        const char* what;
+        sim::Vol flight;
+        bool conforms;
+        plan::Exercise exercise;
+        plan::Verdict verdict;
+    } cases[] = {
+        {"her own start", flown, true, own, plan::Verified},
+        {"the code word written otherwise", flown, true, {sc, 2.0, " ORBITE "}, plan::Verified},
+        {"an end that is not the replay's", flown, false, own, plan::Falsified},
+        {"another's name", with(flown, [](sim::Vol& f) { f.name = "Paul Martin"; }), true, own,
+         plan::OtherStart},
+        {"another code word", flown, true, {sc, 2.0, "soleil"}, plan::OtherStart},
+        {"another orbital rate", with(flown, [](sim::Vol& f) { f.head.Omega = 0.1; }), true, own,
+         plan::OtherScenario},
+        {"a larger reserve", with(flown, [](sim::Vol& f) { f.reserve = 150; }), true, own,
+         plan::OtherScenario},
+        {"a start moved where none is one's own", flown, true, plain, plan::OtherScenario},
+        {"the scenario's start", fromScenario, true, plain, plan::Verified},
+    };
+    for (const auto& c : cases) {
+        const plan::OwnStart drawn =
+            c.exercise.code.empty() ? plan::OwnStart{}
+                                    : plan::ownStart(sc, c.exercise.spread, c.exercise.code, c.flight.name);
+        EXPECT_EQ(plan::checkFlight(c.flight, c.conforms, c.exercise, drawn), c.verdict) << c.what;
+    }
+}
+
+TEST(OwnStart, SpreadsAsATeacherWritesThem) {
+    const struct {
+        const char* written;
+        bool read;
+        double spread;
+    } cases[] = {{"2", true, 2.0},     {"1,5", true, 1.5}, {"0.25", true, 0.25},
+                 {"50", true, 50.0},   {"-1", false, 0.0}, {"51", false, 0.0},
+                 {"deux", false, 0.0}, {"", false, 0.0},   {"2 km", false, 0.0}};
+    for (const auto& c : cases) {
+        double spread = -9.0;
+        EXPECT_EQ(plan::parseSpread(c.written, &spread), c.read) << c.written;
+        if (c.read) {
+            EXPECT_EQ(spread, c.spread) << c.written;
+        }
+    }
+    // A spread no page would give moves no start: the scenario's own.
+    for (const double wild : {-3.0, std::nan("")})
+        EXPECT_EQ(plan::ownStart(scenario(0), wild, "orbite", "Paul Martin").scenario.Y0, -10.0);
+}
+
+// The platform grades what the class's check verifies, when a person flew it with the orbit as set.
+TEST(Score, GradesOnlyThePersonsVerifiedFlights) {
     const sim::ParaPhy set = scenario(0);
+    const plan::Exercise exercise{set, 0.0, ""};
     const struct {
         const char* what;
         double Y0, p;
@@ -108,7 +175,6 @@ TEST(Score, GradesOnlyThePersonsFlightsOfTheScenarioSet) {
         {"the scenario's own start", -10, 1, 100, sim::Down, false, true},
         {"the gauge's clamp", -10, 1, 100, 'v', false, true},
         {"another start", -9.999, 1, 100, sim::Down, false, false},
-        {"another thrust", -10, 2, 100, sim::Down, false, false},
         {"a larger reserve", -10, 1, 1000, sim::Down, false, false},
         {"the orbit switched off", -10, 1, 100, 'o', false, false},
         {"the orbit switched on", -10, 1, 100, 'O', false, false},
@@ -122,6 +188,6 @@ TEST(Score, GradesOnlyThePersonsFlightsOfTheScenarioSet) {
         v.reserve = c.reserve;
         v.events = {{1, 12.5, sim::Up, 3}, {5, 12.7, c.event, 1}};
         v.replayed = c.replayed;
-        EXPECT_EQ(plan::graded(v, set), c.graded) << c.what;
+        EXPECT_EQ(plan::graded(v, exercise, plan::OwnStart{}), c.graded) << c.what;
     }
 }

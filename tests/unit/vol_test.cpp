@@ -60,6 +60,10 @@ TEST(FlightFile, ReadsWhatAPersonWritesAsTheWriterWritesIt) {
                                                    << text;
         EXPECT_EQ(writeVol(g, e), canonical);
     }
+    // The code word of a start of one's own, between the name and the scenario as the writer puts it.
+    ASSERT_TRUE(
+        readVol(replaced(canonical, "nom: Alice\n", "code:  orbite \nnom: Alice\n"), &f, &end, &fault));
+    EXPECT_EQ(writeVol(f, end), replaced(canonical, "nom: Alice\n", "nom: Alice\ncode: orbite\n"));
     // Sealing needs the calls of "fin" alone; a plain reading, the whole end.
     EXPECT_FALSE(readVol(kHand, &f, &end, &fault));
     EXPECT_EQ(std::make_pair(fault.code, fault.line), std::make_pair(VolBadEnd, size_t{20}));
