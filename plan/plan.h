@@ -91,8 +91,8 @@ struct OwnStart {
     int draw = -1;   // which draw it is, from 0; -1 when none docked and the scenario's own start stands
     int advised = 0; // the reserve the planner's plan from it uses
 };
-// The start of the student `name` in the teacher's scenario `sc`, spread up to `spread` on X and Y (and Z
-// where the scenario leaves the orbital plane) in whole thousandths, drawn from `code` and the name: the
+// The start of the student `name` in the teacher's scenario `sc`, spread up to `spread` on Y, on X where
+// the scenario has an orbital rate, and on Z where it leaves the orbital plane, in whole thousandths, drawn from `code` and the name: the
 // first draw from which the planner docks. The code word is read as a name is; a spread outside 0 to
 // kSpreadMax is taken as the nearest bound (0 for one that is no number).
 OwnStart ownStart(const sim::ParaPhy& sc, double spread, const std::string& code, const std::string& name);

@@ -107,11 +107,15 @@ OwnStart ownStart(const sim::ParaPhy& sc, double spread, const std::string& code
     const std::string word = normalName(code);
     spread = std::isnan(spread) ? 0.0 : std::clamp(spread, 0.0, kSpreadMax);
     // Out of the plane only where the scenario itself leaves it: an in-plane exercise stays in the plane.
+    // Off the approach line only where an orbital rate bends the path back to it: with none, a start
+    // beside the line is one no plan docks from, and every name would fall back on the scenario's start.
     const bool outOfPlane = sc.Z0 != 0.0 || sc.Zp0 != 0.0;
+    const bool radial = sc.Omega != 0.0;
     for (int n = 0; n < kOwnStartTries; n++) {
         const std::uint64_t h = hash(word + "\n" + who + "\n" + std::to_string(n));
         sim::ParaPhy s = sc;
-        s.X0 = draw(sc.X0, h, 0, spread);
+        if (radial)
+            s.X0 = draw(sc.X0, h, 0, spread);
         s.Y0 = draw(sc.Y0, h, 20, spread);
         if (outOfPlane)
             s.Z0 = draw(sc.Z0, h, 40, spread);

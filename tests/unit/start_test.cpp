@@ -40,8 +40,10 @@ TEST(OwnStart, NamesReadAlikeHoweverWritten) {
 }
 
 TEST(OwnStart, DrawnTheSameWithinTheSpreadAndDockable) {
-    for (const double Z0 : {0.0, 0.8}) {
-        const sim::ParaPhy sc = scenario(Z0);
+    // In the plane, out of it, and with no orbital rate (closing at 0.3, as the program's first scenario).
+    sim::ParaPhy still = scenario(0);
+    still.Omega = 0, still.Y0 = -20, still.Yp0 = 0.3, still.p = 2;
+    for (const sim::ParaPhy& sc : {scenario(0), scenario(0.8), still}) {
         std::set<std::pair<double, double>> starts;
         for (const char* name : {"Élise Dupont", "Paul Martin", "Ana Silva", "Li Wei", "Sam Okafor"}) {
             const plan::OwnStart a = plan::ownStart(sc, 2.0, "orbite", name);
@@ -55,11 +57,14 @@ TEST(OwnStart, DrawnTheSameWithinTheSpreadAndDockable) {
                 EXPECT_LE(std::fabs(moved - from), 2.0 + 1e-12);
                 EXPECT_EQ(std::round(moved * 1000.0) / 1000.0, moved) << "not a whole thousandth";
             }
-            EXPECT_EQ(a.scenario.Z0 == sc.Z0, Z0 == 0.0)
+            EXPECT_EQ(a.scenario.Z0 == sc.Z0, sc.Z0 == 0.0)
                 << "an in-plane start left the plane, or not the other";
+            if (sc.Omega == 0.0) {
+                EXPECT_EQ(a.scenario.X0, sc.X0) << "off the axis with no orbit to bring it back";
+            }
             EXPECT_EQ(a.scenario.Xp0, sc.Xp0);
-            const plan::Plan p = plan::planFrom(
-                a.scenario, {0, a.scenario.X0, a.scenario.Y0, a.scenario.Z0, 0, 0, 0, sim::pcmax});
+            const sim::ParaPhy& s = a.scenario;
+            const plan::Plan p = plan::planFrom(s, {0, s.X0, s.Y0, s.Z0, s.Xp0, s.Yp0, s.Zp0, sim::pcmax});
             EXPECT_EQ(p.outcome, 3);
             EXPECT_EQ(a.advised, sim::pcmax - p.reserve);
             starts.insert({a.scenario.X0, a.scenario.Y0});
@@ -70,9 +75,9 @@ TEST(OwnStart, DrawnTheSameWithinTheSpreadAndDockable) {
                   plan::ownStart(sc, 2.0, "orbite", "Paul Martin").scenario.Y0);
     }
     // No spread: the scenario's own start.
-    const plan::OwnStart still = plan::ownStart(scenario(0), 0.0, "orbite", "Paul Martin");
-    EXPECT_EQ(still.draw, 0);
-    EXPECT_EQ(still.scenario.Y0, -10.0);
+    const plan::OwnStart none = plan::ownStart(scenario(0), 0.0, "orbite", "Paul Martin");
+    EXPECT_EQ(none.draw, 0);
+    EXPECT_EQ(none.scenario.Y0, -10.0);
 }
 
 // Links sent to a class and flight files kept by a platform hold a start by its code word and name:

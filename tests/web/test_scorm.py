@@ -3,8 +3,9 @@ holds, and, hosted as a platform hosts it (scorm-again's SCORM 1.2 runtime in th
 package's launch page in a frame), in headless Chromium: a docking of scenario 0 flown by keys passes
 with the deck's score and keeps its flight, which replays to its own end; a collision after it lowers
 nothing; the attempt opened again offers the kept flight (compressed, as a long one is kept); a
-runtime that refuses every value leaves the flight going with one sentence; and the page outside a
-platform says nothing of one. Usage, from the repository's root (for build/rendezvous-replay):
+runtime that refuses every value leaves the flight going with one sentence; the page outside a
+platform says nothing of one; and a class's link with a code word grades the own start of the
+platform's name alone. Usage, from the repository's root (for build/rendezvous-replay):
 test_scorm.py ZIP."""
 import base64
 import functools
@@ -170,7 +171,17 @@ def test_refused_and_outside(page):
     assert page.js("return document.getElementById('deck-pilot').readOnly") is False
 
 
-TESTS = [test_docked_then_collided, test_opened_again, test_refused_and_outside]
+def test_own_start(page):
+    # Launched on a class's link with a code word: the start is drawn at once from the platform's name,
+    # and a flight from it is graded as that student's, not as another's.
+    page.start(cmi={"core": {"student_name": NAME}}, launch="?ecart=2&code=orbite")
+    page.wait(lambda: page.js("return OwnStart.code()") == "orbite", 30)
+    assert page.js("const f = document.getElementById('own-name'); return [f.value, f.readOnly]") == [NAME, True]
+    graded = "return Module.ccall('scorm_graded', 'number', ['string'], [arguments[0]])"
+    assert page.js(graded, NAME) == 1 and page.js(graded, "Paul Martin") == 0
+
+
+TESTS = [test_docked_then_collided, test_opened_again, test_refused_and_outside, test_own_start]
 
 
 def main():
