@@ -125,11 +125,15 @@ test: build build-asan build-fuzz web deps-browsers
 # Runs the commands after the lane's name into its log, and its verdict into another.
 LANE = run() { name=$$1; shift; if ( "$$@" ) >build/$$name.log 2>&1; then echo "$$name: passed" >build/$$name.verdict; \
        else echo "$$name: FAILED" >build/$$name.verdict; exit 1; fi; }; run
-# The page's tests in Chromium: those that ctest lists as web.chromium, run here without ctest.
+# The tests in Chromium: those that ctest lists as web.chromium, web.classe and web.scorm, run here
+# without ctest.
+CHROMIUM_TESTS := web.chromium|web.classe|web.scorm
 lane-chromium:
-	@$(LANE) $@ $(call XVFB_ON,95) /usr/bin/python3 tests/web/test_page.py build-web/site chromium
+	@$(LANE) $@ sh -c '$(call XVFB_ON,95) /usr/bin/python3 tests/web/test_page.py build-web/site chromium && \
+	  $(call XVFB_ON,95) /usr/bin/python3 tests/web/test_classe.py build-web/site && \
+	  $(call XVFB_ON,95) /usr/bin/python3 tests/web/test_scorm.py build-web/rendezvous-scorm.zip'
 lane-rest:
-	@$(LANE) $@ sh -c '$(call XVFB_ON,91) ctest --test-dir build --output-on-failure -j $(JOBS) -E "web.chromium" && \
+	@$(LANE) $@ sh -c '$(call XVFB_ON,91) ctest --test-dir build --output-on-failure -j $(JOBS) -E "$(CHROMIUM_TESTS)" && \
 	  $(SAN_ENV) ctest --test-dir build-asan --output-on-failure -j $(JOBS) -L unit && \
 	  $(SAN_ENV) $(call XVFB_ON,91) ctest --test-dir build-asan --output-on-failure -L e2e'
 

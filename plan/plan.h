@@ -92,9 +92,9 @@ struct OwnStart {
     int advised = 0; // the reserve the planner's plan from it uses
 };
 // The start of the student `name` in the teacher's scenario `sc`, spread up to `spread` on Y, on X where
-// the scenario has an orbital rate, and on Z where it leaves the orbital plane, in whole thousandths, drawn from `code` and the name: the
-// first draw from which the planner docks. The code word is read as a name is; a spread outside 0 to
-// kSpreadMax is taken as the nearest bound (0 for one that is no number).
+// the scenario has an orbital rate, and on Z where it leaves the orbital plane, in whole thousandths, drawn
+// from `code` and the name: the first draw from which the planner docks. The code word is read as a name is;
+// a spread outside 0 to kSpreadMax is taken as the nearest bound (0 for one that is no number).
 OwnStart ownStart(const sim::ParaPhy& sc, double spread, const std::string& code, const std::string& name);
 // A spread as a person writes it, with a decimal point or comma: a number from 0 to kSpreadMax.
 bool parseSpread(const std::string& text, double* spread);
