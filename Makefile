@@ -113,7 +113,7 @@ check: build
 # under an X display of its own and writing its own log: much of their time is waiting on real-time
 # flights and browsers, so the lanes share the two cores well. Only one lane runs ctest, so that no two
 # ctest runs share a build folder. The logs are shown whole at the end, each lane's verdict last.
-LANES := lane-chromium lane-rest
+LANES := lane-pages lane-rest
 .PHONY: $(LANES)
 test: build build-asan build-fuzz web deps-browsers
 	$(MAKE) --no-print-directory fuzz-replay
@@ -122,18 +122,19 @@ test: build build-asan build-fuzz web deps-browsers
 	@$(MAKE) --no-print-directory -k -j 2 $(LANES); status=$$?; \
 	  for l in $(LANES); do echo "======== $$l"; cat build/$$l.log; done; cat build/lane-*.verdict; exit $$status
 
-# Runs the commands after the lane's name into its log, and its verdict into another.
-LANE = run() { name=$$1; shift; if ( "$$@" ) >build/$$name.log 2>&1; then echo "$$name: passed" >build/$$name.verdict; \
-       else echo "$$name: FAILED" >build/$$name.verdict; exit 1; fi; }; run
-# The tests in Chromium: those that ctest lists as web.chromium, web.classe and web.scorm, run here
-# without ctest.
-CHROMIUM_TESTS := web.chromium|web.classe|web.scorm
-lane-chromium:
-	@$(LANE) $@ sh -c '$(call XVFB_ON,95) /usr/bin/python3 tests/web/test_page.py build-web/site chromium && \
-	  $(call XVFB_ON,95) /usr/bin/python3 tests/web/test_classe.py build-web/site && \
-	  $(call XVFB_ON,95) /usr/bin/python3 tests/web/test_scorm.py build-web/rendezvous-scorm.zip'
+# Runs the commands after the lane's name into its log, and its verdict, with the seconds it took, into
+# another.
+LANE = run() { name=$$1; shift; start=$$(date +%s); if ( "$$@" ) >build/$$name.log 2>&1; then v=passed; else v=FAILED; fi; \
+       echo "$$name: $$v in $$(($$(date +%s) - start)) s" >build/$$name.verdict; [ $$v = passed ]; }; run
+# The pages' tests in Chromium: those that ctest lists as web.chromium, web.classe and web.scorm, run
+# here without ctest.
+PAGE_TESTS := web.chromium|web.classe|web.scorm
+lane-pages:
+	@$(LANE) $@ sh -c 's=0; $(call XVFB_ON,95) /usr/bin/python3 tests/web/test_page.py build-web/site chromium || s=1; \
+	  $(call XVFB_ON,95) /usr/bin/python3 tests/web/test_classe.py build-web/site || s=1; \
+	  $(call XVFB_ON,95) /usr/bin/python3 tests/web/test_scorm.py build-web/rendezvous-scorm.zip || s=1; exit $$s'
 lane-rest:
-	@$(LANE) $@ sh -c '$(call XVFB_ON,91) ctest --test-dir build --output-on-failure -j $(JOBS) -E "$(CHROMIUM_TESTS)" && \
+	@$(LANE) $@ sh -c '$(call XVFB_ON,91) ctest --test-dir build --output-on-failure -j $(JOBS) -E "$(PAGE_TESTS)" && \
 	  $(SAN_ENV) ctest --test-dir build-asan --output-on-failure -j $(JOBS) -L unit && \
 	  $(SAN_ENV) $(call XVFB_ON,91) ctest --test-dir build-asan --output-on-failure -L e2e'
 
@@ -170,7 +171,7 @@ fuzz-run-%:
 	@echo "fuzz_$*: $$(grep -E '^#[0-9]+' build-fuzz/fuzz-$*.log | tail -n 1)"
 
 fuzz-short: build-fuzz
-	$(MAKE) --no-print-directory -j 2 FUZZ_TIME=20 $(FUZZERS:%=fuzz-run-%)
+	$(MAKE) --no-print-directory -j 2 FUZZ_TIME=10 $(FUZZERS:%=fuzz-run-%)
 
 fuzz: build-fuzz
 	$(MAKE) --no-print-directory -j 2 $(FUZZERS:%=fuzz-run-%)
