@@ -79,6 +79,7 @@ std::string faultWords(const sim::VolFault& f);       // why a text is no flight
 // The plan in French, as a person reads it beside the simulator's screen.
 std::string describe(const Plan& plan, const sim::ParaPhy& sc, const Moment& from, const std::string& file);
 std::string fmt(const char* format, ...) __attribute__((format(printf, 1, 2))); // printf to a string
+std::string json(const std::string& s); // a JSON string of the text, for the page's seams
 
 // ---- Own starts, the class's check and the score (start.cpp) ----
 // A name as the derivation of a start reads it: small letters without their marks, words apart by one

@@ -46,6 +46,19 @@ std::string state(const Moment& m) {
 
 } // namespace
 
+std::string json(const std::string& s) {
+    std::string out = "\"";
+    for (const char c : s) {
+        if (c == '"' || c == '\\')
+            out += '\\', out += c;
+        else if (static_cast<unsigned char>(c) < 0x20)
+            out += fmt("\\u%04x", c);
+        else
+            out += c;
+    }
+    return out + "\"";
+}
+
 std::string fmt(const char* format, ...) {
     va_list args, again;
     va_start(args, format);

@@ -21,19 +21,6 @@ plan::Exercise exercise;                      // and this is it
 std::map<std::string, plan::OwnStart> starts; // each name's own start, by the name as read, drawn once
 std::vector<float> path;                      // the last flight's path: X, Y of the start, then of calls
 
-std::string quote(const std::string& s) {
-    std::string out = "\"";
-    for (const char c : s) {
-        if (c == '"' || c == '\\')
-            out += '\\', out += c;
-        else if (static_cast<unsigned char>(c) < 0x20)
-            out += plan::fmt("\\u%04x", c);
-        else
-            out += c;
-    }
-    return out + "\"";
-}
-
 // A number for JSON, which has none for infinities and NaN: null.
 std::string number(double v) {
     return std::isfinite(v) ? plan::fmt("%.17g", v) : "null";
@@ -96,7 +83,7 @@ EMSCRIPTEN_KEEPALIVE const char* classe_exercise(const char* scenario, double sp
         const char* fault = rule != sim::ScenarioItemBad ? rules[rule]
                             : bad.missing                ? "missing"
                                                          : "not-finite";
-        answer = plan::fmt("{\"fault\":\"%s\",\"item\":", fault) + quote(bad.key) + "}";
+        answer = plan::fmt("{\"fault\":\"%s\",\"item\":", fault) + plan::json(bad.key) + "}";
         return answer.c_str();
     }
     exercise.spread = std::isfinite(spread) ? spread : 0.0;
@@ -117,7 +104,7 @@ EMSCRIPTEN_KEEPALIVE const char* classe_flight(const char* bytes, int n, int mos
     if (!sim::readVol(std::string(bytes, static_cast<size_t>(n)), &f, &said, &fault)) {
         answer =
             plan::fmt("{\"fault\":\"%s\",\"line\":%zu,\"why\":", sim::volErrorName(fault.code), fault.line) +
-            quote(plan::faultWords(fault)) + "}";
+            plan::json(plan::faultWords(fault)) + "}";
         return answer.c_str();
     }
     std::vector<sim::VolPoint> points;
@@ -152,14 +139,14 @@ EMSCRIPTEN_KEEPALIVE const char* classe_flight(const char* bytes, int n, int mos
     }
     const sim::ParaPhy& h = f.head;
     answer =
-        "{\"name\":" + quote(f.name) + ",\"who\":" + quote(plan::normalName(f.name)) +
-        ",\"code\":" + quote(f.code) + ",\"scenario\":" + quote(f.scenario) +
+        "{\"name\":" + plan::json(f.name) + ",\"who\":" + plan::json(plan::normalName(f.name)) +
+        ",\"code\":" + plan::json(f.code) + ",\"scenario\":" + plan::json(f.scenario) +
         plan::fmt(",\"coll\":%d,\"t0\":", end.coll) + number(f.t0) + ",\"t\":" + number(end.t) +
         ",\"speed\":" + number(std::sqrt(end.Xp * end.Xp + end.Yp * end.Yp + end.Zp * end.Zp)) +
         plan::fmt(",\"reserve\":%d,\"used\":%d,\"presses\":%lld,\"conforms\":%s,\"check\":\"%s\","
                   "\"advised\":%d,\"score\":%d,",
                   end.reserve, used, presses, conforms ? "true" : "false", check.c_str(), advised, score) +
-        "\"key\":" + quote(startKey(f)) + ",\"start\":[" + number(h.X0) + "," + number(h.Y0) + "," +
+        "\"key\":" + plan::json(startKey(f)) + ",\"start\":[" + number(h.X0) + "," + number(h.Y0) + "," +
         number(h.Z0) + "]" + own + "}";
     return answer.c_str();
 }

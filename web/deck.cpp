@@ -44,13 +44,6 @@ std::string screenNumbers() {
     return out;
 }
 
-std::string quote(const std::string& s) {
-    std::string out = "\"";
-    for (const char c : s)
-        out += c == '"' ? "\\\"" : c == '\\' ? "\\\\" : c == '\n' ? "\\n" : std::string(1, c);
-    return out + "\"";
-}
-
 std::string numbers(const plan::Moment& m) {
     return plan::fmt("[%.17g,%.17g,%.17g,%.17g,%.17g,%.17g,%.17g,%d]", m.t, m.X, m.Y, m.Z, m.Xp, m.Yp, m.Zp,
                      m.reserve);
@@ -122,13 +115,13 @@ EMSCRIPTEN_KEEPALIVE const char* deck_screen() {
                                      : word.back() == '=' ? word.substr(0, word.size() - 1)
                                                           : "";
             if (!name.empty())
-                names += (names.empty() ? "" : ",") + quote(name);
+                names += (names.empty() ? "" : ",") + plan::json(name);
             before = word;
         }
     }
     std::string outcomes;
     for (int code = 1; code <= 4; code++)
-        outcomes += (code > 1 ? "," : "") + quote(outcomeMessage(code));
+        outcomes += (code > 1 ? "," : "") + plan::json(outcomeMessage(code));
     answer = "{\"names\":[" + names + "],\"outcomes\":[" + outcomes + "]}";
     return answer.c_str();
 }
@@ -162,23 +155,23 @@ EMSCRIPTEN_KEEPALIVE const char* deck_advise() {
     }
     const plan::Plan p = sim::coll == 0 ? plan::planFrom(sim::para_phy, from) : plan::Plan{};
     if (sim::coll != 0 || p.outcome != 3) {
-        answer = std::string("{\"why\":\"") + noPlan(from) + "\",\"from\":" + quote(fromText) + "}";
+        answer = std::string("{\"why\":\"") + noPlan(from) + "\",\"from\":" + plan::json(fromText) + "}";
         return answer.c_str();
     }
     advice = p;
     adviceAt = from.t;
-    answer = "{\"from\":" + quote(fromText) + ",\"method\":[";
+    answer = "{\"from\":" + plan::json(fromText) + ",\"method\":[";
     for (size_t i = 0; i < p.method.size(); i++)
-        answer += (i ? "," : "") + quote(p.method[i]);
+        answer += (i ? "," : "") + plan::json(p.method[i]);
     answer += "],\"steps\":[";
     for (size_t i = 0; i < p.steps.size(); i++) {
         const plan::Step& s = p.steps[i];
         answer += plan::fmt("%s{\"t\":%.17g,\"key\":\"%s\",\"count\":%d,\"text\":", i ? "," : "", s.t,
                             plan::keyName(s.key), s.count) +
-                  quote(plan::stepText(s)) + ",\"expect\":" + numbers(s.expect) + "}";
+                  plan::json(plan::stepText(s)) + ",\"expect\":" + numbers(s.expect) + "}";
     }
-    answer += "],\"arrival\":" + quote(plan::arrivalText(p)) + ",\"pulse\":" + plan::fmt("%.17g", p.pulse) +
-              ",\"flight\":[";
+    answer += "],\"arrival\":" + plan::json(plan::arrivalText(p)) +
+              ",\"pulse\":" + plan::fmt("%.17g", p.pulse) + ",\"flight\":[";
     for (size_t i = 0; i < p.flight.size(); i++) {
         const plan::Sample& s = p.flight[i];
         answer += plan::fmt("%s%.6g,%.6g,%.6g,%.6g", i ? "," : "", s.t, s.X, s.Y, s.Z);

@@ -27,19 +27,6 @@ bool replaying = false; // its presses are being handed to the program
 size_t next = 0;        // the next of its events to hand over
 std::string answer;     // the last text handed to the page, alive until the next call
 
-std::string quote(const std::string& s) {
-    std::string out = "\"";
-    for (const char c : s) {
-        if (c == '"' || c == '\\')
-            out += '\\', out += c;
-        else if (static_cast<unsigned char>(c) < 0x20)
-            out += plan::fmt("\\u%04x", c);
-        else
-            out += c;
-    }
-    return out + "\"";
-}
-
 std::string endJson(const sim::VolEnd& e) {
     const double speed = std::sqrt(e.Xp * e.Xp + e.Yp * e.Yp + e.Zp * e.Zp);
     return plan::fmt(
@@ -99,7 +86,7 @@ EMSCRIPTEN_KEEPALIVE const char* replay_read(const char* bytes, int n) {
     sim::VolFault f;
     if (!sim::readVol(std::string(bytes, static_cast<size_t>(n)), &v, &e, &f)) {
         answer = plan::fmt("{\"fault\":\"%s\",\"line\":%zu,\"why\":", sim::volErrorName(f.code), f.line) +
-                 quote(plan::faultWords(f)) + "}";
+                 plan::json(plan::faultWords(f)) + "}";
         return answer.c_str();
     }
     loaded = v;
@@ -108,11 +95,12 @@ EMSCRIPTEN_KEEPALIVE const char* replay_read(const char* bytes, int n) {
     for (const sim::VolEvent& ev : v.events)
         if (ev.kind >= sim::Up && ev.kind <= sim::PageDown)
             presses += ev.count;
-    answer = "{\"name\":" + quote(v.name) + ",\"scenario\":" + quote(v.scenario) + ",\"end\":" + endJson(e) +
+    answer = "{\"name\":" + plan::json(v.name) + ",\"scenario\":" + plan::json(v.scenario) +
+             ",\"end\":" + endJson(e) +
              plan::fmt(",\"presses\":%lld,\"t0\":%.17g,\"notes\":[", presses, v.t0);
     for (size_t i = 0; i < v.notes.size(); i++)
-        answer +=
-            plan::fmt("%s{\"t\":%.17g,\"text\":", i ? "," : "", v.notes[i].t) + quote(v.notes[i].text) + "}";
+        answer += plan::fmt("%s{\"t\":%.17g,\"text\":", i ? "," : "", v.notes[i].t) +
+                  plan::json(v.notes[i].text) + "}";
     answer += "]}";
     return answer.c_str();
 }

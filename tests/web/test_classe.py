@@ -5,17 +5,14 @@ own; their rows, their checks, the CSV and the paths of the picture, names shown
 student's own start, drawn on the simulator's page from the class's link, against the planner's.
 Usage, from the repository's root (for build/rendezvous-plan and build/rendezvous-replay):
 test_classe.py SITE_DIR [TEST...]."""
-import functools
-import http.server
 import os
 import re
 import subprocess
 import sys
 import tempfile
-import threading
 import urllib.parse
 
-from test_page import FRENCH_SHOWN, Page, Quiet, Selenium
+from test_page import FRENCH_SHOWN, Page, Selenium, each, serve
 
 PLAN, REPLAY = os.path.join("build", "rendezvous-plan"), os.path.join("build", "rendezvous-replay")
 CODE, SPREAD = "orbite", "2"
@@ -183,20 +180,11 @@ def test_own_start(page):
 
 
 def main():
-    site = os.path.abspath(sys.argv[1])
     tests = [t for t in (test_class, test_offline, test_own_start) if len(sys.argv) <= 2 or t.__name__ in sys.argv[2:]]
-    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), functools.partial(Quiet, directory=site))
-    threading.Thread(target=server.serve_forever, daemon=True).start()
+    server, address = serve(os.path.abspath(sys.argv[1]))
     browser = Selenium("chromium")
-    failed = 0
     try:
-        for test in tests:
-            try:
-                test(Page(browser, "http://127.0.0.1:%d/" % server.server_address[1]))
-                print("PASS chromium", test.__name__)
-            except Exception as e:  # report every failure, then go on with the next test
-                failed += 1
-                print("FAIL chromium", test.__name__, "-", e)
+        failed = each(tests, lambda test: test(Page(browser, address)), "chromium")
     finally:
         browser.quit()
         server.shutdown()

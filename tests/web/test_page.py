@@ -808,34 +808,49 @@ class Quiet(http.server.SimpleHTTPRequestHandler):
         pass
 
 
+def serve(folder):
+    """The folder served over HTTP on a port of its own: the server, and its address."""
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), functools.partial(Quiet, directory=folder))
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    return server, "http://127.0.0.1:%d/" % server.server_address[1]
+
+
+def each(tests, run, label):
+    """Runs every test through run(test), saying PASS or FAIL for each: the number that failed."""
+    failed = 0
+    for test in tests:
+        try:
+            run(test)
+            print("PASS", label, test.__name__)
+        except Exception as e:  # report every failure, then go on with the next test
+            failed += 1
+            print("FAIL", label, test.__name__, "-", e)
+    return failed
+
+
 def run(site, engine, tests):
     """Runs each test on a fresh page of the site in the engine; the number that failed."""
-    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), functools.partial(Quiet, directory=site))
-    threading.Thread(target=server.serve_forever, daemon=True).start()
-    url = "http://127.0.0.1:%d/index.html" % server.server_address[1]
-    failed = 0
+    server, address = serve(site)
+    url = address + "index.html"
     usual = browser(engine)
     # The browser's own first WebGL context (its GPU process, SwiftShader's start) is the browser's
     # cost, paid once when it starts, not the page's: it is paid before the first page is timed.
     usual.goto("about:blank")
     usual.js("document.createElement('canvas').getContext('webgl')", [])
+
+    def one(test):
+        b = usual if getattr(test, "webgl", True) else browser(engine, webgl=False)
+        try:
+            test(Page(b, url))
+        finally:
+            if b is not usual:
+                b.quit()
+
     try:
-        for test in tests:
-            webgl = getattr(test, "webgl", True)
-            b = usual if webgl else browser(engine, webgl=False)
-            try:
-                test(Page(b, url))
-                print("PASS", engine, test.__name__)
-            except Exception as e:  # report every failure, then go on with the next test
-                failed += 1
-                print("FAIL", engine, test.__name__, "-", e)
-            finally:
-                if b is not usual:
-                    b.quit()
+        return each(tests, one, engine)
     finally:
         usual.quit()
         server.shutdown()
-    return failed
 
 
 def main():

@@ -8,23 +8,20 @@ platform says nothing of one; and a class's link with a code word grades the own
 platform's name alone. Usage, from the repository's root (for build/rendezvous-replay):
 test_scorm.py ZIP."""
 import base64
-import functools
 import gzip
-import http.server
 import json
 import os
 import re
 import shutil
 import sys
 import tempfile
-import threading
 import time
 import urllib.parse
 import xml.etree.ElementTree as ET
 import zipfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from test_page import Page, Quiet, browser, replay  # noqa: E402  (the page's driver)
+from test_page import Page, browser, each, replay, serve  # noqa: E402  (the page's driver)
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 RUNTIME = os.path.join(HERE, "node_modules", "scorm-again", "dist", "scorm12.js")
@@ -193,18 +190,10 @@ def main():
         z.extractall(os.path.join(served, "package"))
     shutil.copy(os.path.join(HERE, "platform.html"), served)
     shutil.copy(RUNTIME, served)
-    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), functools.partial(Quiet, directory=served))
-    threading.Thread(target=server.serve_forever, daemon=True).start()
+    server, address = serve(served)
     b = browser("chromium")
-    failed = 0
     try:
-        for test in TESTS:
-            try:
-                test(Platform(b, "http://127.0.0.1:%d/platform.html" % server.server_address[1]))
-                print("PASS", test.__name__)
-            except Exception as e:
-                failed += 1
-                print("FAIL", test.__name__, "-", e)
+        failed = each(TESTS, lambda test: test(Platform(b, address + "platform.html")), "chromium")
     finally:
         b.quit()
         server.shutdown()
