@@ -816,12 +816,14 @@ def serve(folder):
 
 
 def each(tests, run, label):
-    """Runs every test through run(test), saying PASS or FAIL for each: the number that failed."""
+    """Runs every test through run(test), saying PASS, with the seconds it took, or FAIL for each: the
+    number that failed."""
     failed = 0
     for test in tests:
+        start = time.time()
         try:
             run(test)
-            print("PASS", label, test.__name__)
+            print("PASS", label, test.__name__, "(%.0f s)" % (time.time() - start))
         except Exception as e:  # report every failure, then go on with the next test
             failed += 1
             print("FAIL", label, test.__name__, "-", e)
