@@ -160,15 +160,14 @@ sim::ScenarioRule exerciseScenario(const std::string& text, sim::ParaPhy* sc, si
 Verdict checkFlight(const sim::Vol& f, bool conforms, const Exercise& ex, const OwnStart& own) {
     if (!conforms)
         return Falsified;
-    const sim::ParaPhy &h = f.head, &s = ex.scenario;
+    const sim::ParaPhy& h = f.head;
     // Every item of the scenario but the start's position, where each student has a start of their own.
-    const bool same = h.dt == s.dt && h.nx == s.nx && h.trois == s.trois && h.Omega == s.Omega &&
-                      h.Xp0 == s.Xp0 && h.Yp0 == s.Yp0 && h.Zp0 == s.Zp0 && h.p == s.p &&
-                      f.reserve == sim::pcmax;
+    sim::ParaPhy moved = ex.scenario;
+    moved.X0 = h.X0, moved.Y0 = h.Y0, moved.Z0 = h.Z0;
     const auto at = [&h](const sim::ParaPhy& start) {
         return h.X0 == start.X0 && h.Y0 == start.Y0 && h.Z0 == start.Z0;
     };
-    if (!same || (ex.code.empty() && !at(s)))
+    if (!sim::sameScenario(h, moved) || f.reserve != sim::pcmax || (ex.code.empty() && !at(ex.scenario)))
         return OtherScenario;
     return ex.code.empty() || at(own.scenario) ? Verified : OtherStart;
 }

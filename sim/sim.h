@@ -238,6 +238,9 @@ const char* volOutcomeName(int coll);    // the file's word for an outcome code:
 // the text is not a flight; *flight and *end are then unspecified.
 bool readVol(const std::string& text, Vol* flight, VolEnd* end, VolFault* fault, bool sealing = false);
 std::string writeVol(const Vol& flight, const VolEnd& end); // the file's text, with `end` as its fin
+// The eleven items as a scenario file holds them, each number reading back to the same bits: a flight's
+// head, and the text of a scenario the page brings.
+std::string scenarioText(const ParaPhy& scenario);
 // Where the chaser is after each call of a replay, from the start.
 struct VolPoint {
     double t = 0.0, X = 0.0, Y = 0.0, Z = 0.0;

@@ -449,13 +449,16 @@ bool readVol(const std::string& text, Vol* flight, VolEnd* end, VolFault* fault,
     return true;
 }
 
-std::string writeVol(const Vol& f, const VolEnd& end) {
-    const ParaPhy& h = f.head;
-    std::string out = std::string(kFirstLine) + "\n";
-    out += "dt=" + exact(h.dt) + "\nnx=" + std::to_string(h.nx) + "\ntrois=" + exact(h.trois) +
+std::string scenarioText(const ParaPhy& h) {
+    return "dt=" + exact(h.dt) + "\nnx=" + std::to_string(h.nx) + "\ntrois=" + exact(h.trois) +
            "\nOmega=" + exact(h.Omega) + "\nX0=" + exact(h.X0) + "\nY0=" + exact(h.Y0) +
            "\nZ0=" + exact(h.Z0) + "\nXp0=" + exact(h.Xp0) + "\nYp0=" + exact(h.Yp0) +
            "\nZp0=" + exact(h.Zp0) + "\np=" + exact(h.p) + "\n";
+}
+
+std::string writeVol(const Vol& f, const VolEnd& end) {
+    const ParaPhy& h = f.head;
+    std::string out = std::string(kFirstLine) + "\n" + scenarioText(h);
     out += "temps=" + exact(f.t0) + "\nOmo=" + exact(f.omo) +
            "\nreserve=" + std::to_string(std::max(f.reserve, 0)) + "\n";
     if (f.frames)

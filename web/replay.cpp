@@ -110,10 +110,7 @@ EMSCRIPTEN_KEEPALIVE const char* replay_read(const char* bytes, int n) {
 // before the call that took it; without, the person flies it again (against its ghost).
 EMSCRIPTEN_KEEPALIVE void replay_start(int fly) {
     if (FILE* f = std::fopen(kHead, "w")) {
-        const sim::ParaPhy& h = loaded.head;
-        std::fprintf(f, "dt=%.17g\nnx=%d\ntrois=%.17g\nOmega=%.17g\nX0=%.17g\nY0=%.17g\nZ0=%.17g\n", h.dt,
-                     h.nx, h.trois, h.Omega, h.X0, h.Y0, h.Z0);
-        std::fprintf(f, "Xp0=%.17g\nYp0=%.17g\nZp0=%.17g\np=%.17g\n", h.Xp0, h.Yp0, h.Zp0, h.p);
+        std::fputs(sim::scenarioText(loaded.head).c_str(), f);
         std::fclose(f);
         sim::nomfichier = kHead;
     }

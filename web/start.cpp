@@ -31,12 +31,9 @@ EMSCRIPTEN_KEEPALIVE const char* start_own(const char* scenario, double spread, 
     }
     const plan::OwnStart own = plan::ownStart(sc, spread, code, name);
     const sim::ParaPhy& s = own.scenario;
-    const std::string text = plan::fmt(
-        "dt=%.17g\\nnx=%d\\ntrois=%.17g\\nOmega=%.17g\\nX0=%.17g\\nY0=%.17g\\nZ0=%.17g\\nXp0=%.17g\\n"
-        "Yp0=%.17g\\nZp0=%.17g\\np=%.17g\\n",
-        s.dt, s.nx, s.trois, s.Omega, s.X0, s.Y0, s.Z0, s.Xp0, s.Yp0, s.Zp0, s.p);
-    answer = plan::fmt("{\"text\":\"%s\",\"draw\":%d,\"start\":[%.17g,%.17g,%.17g],\"advised\":%d}",
-                       text.c_str(), own.draw, s.X0, s.Y0, s.Z0, own.advised);
+    answer = "{\"text\":" + plan::json(sim::scenarioText(s)) +
+             plan::fmt(",\"draw\":%d,\"start\":[%.17g,%.17g,%.17g],\"advised\":%d}", own.draw, s.X0, s.Y0,
+                       s.Z0, own.advised);
     return answer.c_str();
 }
 }

@@ -12,7 +12,7 @@ import sys
 import tempfile
 import urllib.parse
 
-from test_page import FRENCH_SHOWN, Page, Selenium, each, serve
+from test_page import FRENCH_SHOWN, Page, in_chromium
 
 PLAN, REPLAY = os.path.join("build", "rendezvous-plan"), os.path.join("build", "rendezvous-replay")
 CODE, SPREAD = "orbite", "2"
@@ -181,15 +181,7 @@ def test_own_start(page):
 
 def main():
     tests = [t for t in (test_class, test_offline, test_own_start) if len(sys.argv) <= 2 or t.__name__ in sys.argv[2:]]
-    server, address = serve(os.path.abspath(sys.argv[1]))
-    browser = Selenium("chromium")
-    try:
-        failed = each(tests, lambda test: test(Page(browser, address)), "chromium")
-    finally:
-        browser.quit()
-        server.shutdown()
-    print("%d passed, %d failed" % (len(tests) - failed, failed))
-    sys.exit(1 if failed else 0)
+    in_chromium(os.path.abspath(sys.argv[1]), tests, Page)
 
 
 if __name__ == "__main__":

@@ -855,13 +855,29 @@ def run(site, engine, tests):
         server.shutdown()
 
 
+def verdict(tests, failed):
+    """How many passed and failed, and the exit status that says it."""
+    print("%d passed, %d failed" % (len(tests) - failed, failed))
+    sys.exit(1 if failed else 0)
+
+
+def in_chromium(folder, tests, page):
+    """Runs each test on page(browser, address) in one Chromium, the folder served; exits with the verdict."""
+    server, address = serve(folder)
+    b = browser("chromium")
+    try:
+        failed = each(tests, lambda test: test(page(b, address)), "chromium")
+    finally:
+        b.quit()
+        server.shutdown()
+    verdict(tests, failed)
+
+
 def main():
     engine = sys.argv[2] if len(sys.argv) > 2 else "chromium"
     # Some of the engine's checks only, by name, when more arguments follow.
     tests = [t for t in TESTS[engine] if len(sys.argv) <= 3 or t.__name__ in sys.argv[3:]]
-    failed = run(os.path.abspath(sys.argv[1]), engine, tests)
-    print("%d passed, %d failed" % (len(tests) - failed, failed))
-    sys.exit(1 if failed else 0)
+    verdict(tests, run(os.path.abspath(sys.argv[1]), engine, tests))
 
 
 if __name__ == "__main__":

@@ -21,7 +21,7 @@ import xml.etree.ElementTree as ET
 import zipfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from test_page import Page, browser, each, replay, serve  # noqa: E402  (the page's driver)
+from test_page import Page, in_chromium, replay  # noqa: E402  (the page's driver)
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 RUNTIME = os.path.join(HERE, "node_modules", "scorm-again", "dist", "scorm12.js")
@@ -190,15 +190,7 @@ def main():
         z.extractall(os.path.join(served, "package"))
     shutil.copy(os.path.join(HERE, "platform.html"), served)
     shutil.copy(RUNTIME, served)
-    server, address = serve(served)
-    b = browser("chromium")
-    try:
-        failed = each(TESTS, lambda test: test(Platform(b, address + "platform.html")), "chromium")
-    finally:
-        b.quit()
-        server.shutdown()
-    print("%d passed, %d failed" % (len(TESTS) - failed, failed))
-    sys.exit(1 if failed else 0)
+    in_chromium(served, TESTS, lambda browser, address: Platform(browser, address + "platform.html"))
 
 
 if __name__ == "__main__":
